@@ -1,0 +1,178 @@
+#include "DirWalker.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+struct TLinuxDirent64 {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[1];
+};
+
+bool IsDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// The user's own trash: $XDG_DATA_HOME/Trash when that is an absolute path, else
+// ~/.local/share/Trash.
+std::string HomeTrashPath() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/')
+        return std::string(dataHome) + "/Trash";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0')
+        return {};
+    return std::string(home) + "/.local/share/Trash";
+}
+
+} // namespace
+
+TDirWalker::TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string> excludeDirs,
+                       const std::atomic<bool>& stopRequested, TWalkSink& sink)
+    : FMasks(std::move(masks)), FExcludeDirs(std::move(excludeDirs)),
+      FStopRequested(stopRequested), FSink(sink) {
+    const std::string trash = HomeTrashPath();
+    struct stat info {};
+    if (!trash.empty() && stat(trash.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        FHaveHomeTrash = true;
+        FHomeTrash = {info.st_dev, info.st_ino};
+    }
+}
+
+bool TDirWalker::IsTrash(std::string_view name, dev_t dev, ino_t ino) const {
+    if (FHaveHomeTrash && FHomeTrash == std::make_pair(dev, ino))
+        return true;
+    if (name == ".Trash")
+        return true;
+    constexpr std::string_view prefix = ".Trash-";
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+        return false;
+    const std::string_view digits = name.substr(prefix.size());
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool TDirWalker::IsExcluded(const std::string& path) const {
+    return std::find(FExcludeDirs.begin(), FExcludeDirs.end(), path) != FExcludeDirs.end();
+}
+
+void TDirWalker::CollectFiles(const std::string& dir, const std::vector<TEntry>& entries) {
+    // Masks are applied one after another, as a search per mask would find the files; a file
+    // that a second mask matches as well is not collected again.
+    std::vector<bool> taken(entries.size(), false);
+    bool begun = false;
+    uint32_t dirIndex = 0;
+    for (const TWildcardMask& mask : FMasks) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (Stopped())
+                return;
+            if (!entries[i].IsFile || taken[i] || !mask.Matches(entries[i].Name))
+                continue;
+            taken[i] = true;
+            if (!begun) {
+                dirIndex = FSink.BeginDirectory(dir);
+                begun = true;
+            }
+            FSink.CollectFile(dirIndex, entries[i].Name);
+        }
+    }
+}
+
+bool TDirWalker::ReadDirectory(int fd, const std::string& dir, std::vector<std::string>& subdirs) {
+    std::vector<TEntry> entries;
+    alignas(8) char buffer[32768];
+    for (;;) {
+        const long count = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (count <= 0)
+            break; // end of the directory, or a read error: what was read so far counts
+        for (long offset = 0; offset < count;) {
+            const auto* entry = reinterpret_cast<const TLinuxDirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            if (IsDotOrDotDot(entry->d_name))
+                continue;
+            unsigned char type = entry->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat info {};
+                if (fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue; // vanished since the listing
+                type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
+            }
+            if (type == DT_REG || type == DT_DIR)
+                entries.push_back({entry->d_name, type == DT_REG});
+        }
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const TEntry& a, const TEntry& b) { return a.Name < b.Name; });
+
+    CollectFiles(dir, entries);
+    for (TEntry& entry : entries)
+        if (!entry.IsFile)
+            subdirs.push_back(std::move(entry.Name));
+    return !Stopped();
+}
+
+void TDirWalker::ScanRoot(const std::string& root) {
+    if (root.empty() || Stopped())
+        return;
+    std::string path = root;
+    if (path.back() != '/')
+        path += '/';
+
+    const int rootFd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd < 0)
+        return;
+    struct stat info {};
+    if (fstat(rootFd, &info) != 0 || FVirtual.IsVirtual(info.st_dev, rootFd) ||
+        !FWalked.insert({info.st_dev, info.st_ino}).second) {
+        close(rootFd);
+        return;
+    }
+
+    std::vector<TFrame> stack;
+    stack.push_back({rootFd, info.st_dev, path.size(), {}, 0});
+    ReadDirectory(rootFd, path, stack.back().Subdirs);
+
+    while (!stack.empty()) {
+        TFrame& top = stack.back();
+        if (Stopped() || top.Next == top.Subdirs.size()) {
+            close(top.Fd);
+            stack.pop_back();
+            continue;
+        }
+        const std::string& name = top.Subdirs[top.Next++];
+        path.resize(top.PathLength);
+        path += name; // compared with the exclude list without its trailing "/"
+        if (IsExcluded(path))
+            continue;
+
+        const int fd = openat(top.Fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat sub {};
+        const bool known = fd >= 0 ? fstat(fd, &sub) == 0
+                                   : fstatat(top.Fd, name.c_str(), &sub, AT_SYMLINK_NOFOLLOW) == 0;
+        // A directory that vanished or turned into something else since the listing is passed by.
+        if (!known || !S_ISDIR(sub.st_mode) || IsTrash(name, sub.st_dev, sub.st_ino) ||
+            (sub.st_dev != top.Device && FVirtual.IsVirtual(sub.st_dev, fd)) ||
+            !FWalked.insert({sub.st_dev, sub.st_ino}).second) {
+            if (fd >= 0)
+                close(fd);
+            continue;
+        }
+
+        ++FDirectoriesRead;
+        FSink.EnteringSubdirectory(FDirectoriesRead);
+        if (fd < 0)
+            continue; // counted, but it cannot be read
+        path += '/';
+        stack.push_back({fd, sub.st_dev, path.size(), {}, 0});
+        ReadDirectory(fd, path, stack.back().Subdirs);
+    }
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "VirtualFileSystems.h"
+#include "WildcardMask.h"
+
+#include <atomic>
+#include <functional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+// What the walk reports: each collected file, and each subdirectory it is about to enter.
+class TWalkSink {
+public:
+    virtual ~TWalkSink() = default;
+    // A directory (ending in "/") is about to deliver its first file; returns its index.
+    virtual uint32_t BeginDirectory(const std::string& dir) = 0;
+    virtual void CollectFile(uint32_t dirIndex, std::string_view name) = 0;
+    // Called after the directory counter was raised, before the walk descends.
+    virtual void EnteringSubdirectory(int directoriesRead) = 0;
+};
+
+// Walks directory trees depth first: in each directory first the files that match a mask, then
+// the subdirectories, both in ascending byte order of their names. Only regular files are
+// collected, each once; symbolic links are neither followed nor collected; a directory is walked
+// once however often it is reached; virtual file systems, the trash and excluded directories are
+// not entered. Directories that cannot be read contribute nothing, silently.
+class TDirWalker {
+public:
+    TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string> excludeDirs,
+               const std::atomic<bool>& stopRequested, TWalkSink& sink);
+
+    // Walks one scan directory. The scan directory itself is not counted and not tested against
+    // the exclude list or the trash rule; when it is a symbolic link, the link is followed.
+    void ScanRoot(const std::string& root);
+
+    int DirectoriesRead() const { return FDirectoriesRead; }
+
+private:
+    struct TEntry {
+        std::string Name;
+        bool IsFile;
+    };
+    struct TFrame {
+        int Fd;
+        dev_t Device;
+        size_t PathLength; // of the directory's path with its trailing "/"
+        std::vector<std::string> Subdirs;
+        size_t Next = 0;
+    };
+
+    bool ReadDirectory(int fd, const std::string& dir, std::vector<std::string>& subdirs);
+    void CollectFiles(const std::string& dir, const std::vector<TEntry>& entries);
+    bool IsTrash(std::string_view name, dev_t dev, ino_t ino) const;
+    bool IsExcluded(const std::string& path) const;
+    bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
+
+    std::vector<TWildcardMask> FMasks;
+    std::vector<std::string> FExcludeDirs;
+    const std::atomic<bool>& FStopRequested;
+    TWalkSink& FSink;
+    TVirtualFileSystems FVirtual;
+    std::set<std::pair<dev_t, ino_t>> FWalked;
+    bool FHaveHomeTrash = false;
+    std::pair<dev_t, ino_t> FHomeTrash{};
+    int FDirectoriesRead = 0;
+};

@@ -1,0 +1,95 @@
+#include "FileInfoList.h"
+
+#include "FormatSize.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+const TFileInfoEntry& TFileInfoList::Entry(int index) const {
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    return FEntries[static_cast<size_t>(index)];
+}
+
+TFileInfoEntry& TFileInfoList::Entry(int index) {
+    return const_cast<TFileInfoEntry&>(static_cast<const TFileInfoList*>(this)->Entry(index));
+}
+
+size_t TFileInfoList::LowerBound(std::string_view key) const {
+    size_t low = 0;
+    size_t high = FEntries.size();
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (FCollator.Compare(FEntries[middle].Key, key) < 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+int TFileInfoList::IndexOf(std::string_view key) const {
+    const size_t index = LowerBound(key);
+    if (index < FEntries.size() && FCollator.Compare(FEntries[index].Key, key) == 0)
+        return static_cast<int>(index);
+    return -1;
+}
+
+int TFileInfoList::Add(std::string key, std::unique_ptr<TFileGroup> group) {
+    const size_t index = LowerBound(key);
+    FEntries.insert(FEntries.begin() + static_cast<std::ptrdiff_t>(index),
+                    TFileInfoEntry{std::move(key), std::move(group)});
+    return static_cast<int>(index);
+}
+
+void TFileInfoList::Assign(const TFileInfoList& source) {
+    if (&source == this)
+        return;
+    std::vector<TFileInfoEntry> copy;
+    copy.reserve(source.FEntries.size());
+    for (const TFileInfoEntry& entry : source.FEntries) {
+        auto group = entry.Group ? std::make_unique<TFileGroup>(*entry.Group)
+                                 : std::make_unique<TFileGroup>();
+        copy.push_back({entry.Key, std::move(group)});
+    }
+    FEntries = std::move(copy);
+}
+
+void TFileInfoList::Delete(int index) {
+    Entry(index);
+    FEntries.erase(FEntries.begin() + index);
+}
+
+void TFileInfoList::RemoveIf(const std::function<bool(const TFileInfoEntry&)>& predicate) {
+    FEntries.erase(std::remove_if(FEntries.begin(), FEntries.end(), predicate), FEntries.end());
+}
+
+void TFileInfoList::AddToGroup(int index, TFileInfoRec info) { Groups(index).Add(std::move(info)); }
+
+TFileGroup& TFileInfoList::Groups(int index) {
+    TFileInfoEntry& entry = Entry(index);
+    if (!entry.Group)
+        entry.Group = std::make_unique<TFileGroup>();
+    return *entry.Group;
+}
+
+const TFileGroup& TFileInfoList::Groups(int index) const {
+    static const TFileGroup empty;
+    const TFileInfoEntry& entry = Entry(index);
+    return entry.Group ? *entry.Group : empty;
+}
+
+std::unique_ptr<TFileGroup> TFileInfoList::TakeGroup(int index) {
+    return std::move(Entry(index).Group);
+}
+
+TFileInfoRec TFileInfoList::FirstInfo(int index) const {
+    const TFileGroup& group = Groups(index);
+    if (group.IsEmpty())
+        throw std::out_of_range("List index out of bounds (0)");
+    return group.Info(0);
+}
+
+float TFileInfoList::GroupSpace(int index) const { return Groups(index).Space(); }
+
+std::string TFileInfoList::GroupSpaceText(int index) const { return FormatSize(GroupSpace(index)); }

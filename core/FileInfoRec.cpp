@@ -1,0 +1,39 @@
+#include "FileInfoRec.h"
+
+#include "OptionRec.h"
+
+const std::string& TFileInfoRec::DirText() const {
+    static const std::string empty;
+    return Dir ? *Dir : empty;
+}
+
+std::string TFileInfoRec::FullPath() const {
+    std::string path = DirText();
+    path += Name;
+    return path;
+}
+
+bool SameFile(int32_t compareMode, const TFileInfoRec& a, const TFileInfoRec& b) {
+    switch (compareMode) {
+    case cmNameSizeTime:
+        return a.Size == b.Size && a.Time == b.Time;
+    case cmNameSize:
+        return a.Size == b.Size;
+    case cmNameTime:
+        return a.Time == b.Time;
+    default:
+        return true;
+    }
+}
+
+TFileInfoRec FileInfoForPath(const std::string& fullPath) {
+    TFileInfoRec info;
+    const auto slash = fullPath.rfind('/');
+    if (slash == std::string::npos) {
+        info.Name = fullPath;
+    } else {
+        info.Dir = std::make_shared<const std::string>(fullPath.substr(0, slash + 1));
+        info.Name = fullPath.substr(slash + 1);
+    }
+    return info;
+}

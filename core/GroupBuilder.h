@@ -1,0 +1,41 @@
+#pragma once
+
+#include "FileInfoList.h"
+#include "NameCollator.h"
+#include "PendingFiles.h"
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+// Groups the collected files. The files are taken in key order (the list's collation; among
+// equal keys the file found last first); a file whose key no other file shares is dropped, a
+// file that compares equal under the compare mode to the first file of a group with the
+// identical key joins that group, any other file starts a new group, placed before the groups
+// with an equal key. The result is what inserting into sorted lists one by one would give, built
+// with sorting and hashing instead.
+//
+// Sizes and times are read only now, and only for files whose key is not unique; a file that
+// vanished since the walk, or is no regular file any more, is left out.
+class TGroupBuilder {
+public:
+    // onJoin receives the number of files left to check each time a file joins a group.
+    TGroupBuilder(const TPendingFiles& pending, const TNameCollator& collator, int32_t compareMode,
+                  const std::atomic<bool>& stopRequested, std::function<void(int32_t)> onJoin);
+
+    // The groups in list order; when a stop ends the grouping early, the groups built so far.
+    std::vector<TFileInfoEntry> Build();
+
+private:
+    std::vector<uint32_t> SortedKeys() const;
+    bool ReadInfo(uint32_t file, TFileInfoRec& info, std::string& pathBuffer) const;
+    void GroupClass(const std::vector<uint32_t>& files, uint32_t firstPosition,
+                    std::vector<TFileInfoEntry>& result);
+    bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
+
+    const TPendingFiles& FPending;
+    const TNameCollator& FCollator;
+    int32_t FCompareMode;
+    const std::atomic<bool>& FStopRequested;
+    std::function<void(int32_t)> FOnJoin;
+};

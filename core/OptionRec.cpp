@@ -1,0 +1,13 @@
+#include "OptionRec.h"
+
+bool TOptionRec::operator==(const TOptionRec& other) const {
+    return CompareMode == other.CompareMode && CaseSensitive == other.CaseSensitive &&
+           IgnoreChar == other.IgnoreChar && ScanPath == other.ScanPath &&
+           ExcludePath == other.ExcludePath && FileTypes == other.FileTypes;
+}
+
+TOptionRec DefaultOptions() {
+    TOptionRec options;
+    options.ScanPath = DefaultScanPath;
+    return options;
+}

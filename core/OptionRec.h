@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Which attributes, besides the name key, two files must share to count as the same file.
+// The record stores the value as a plain integer: anything outside 0..3 behaves as cmNameOnly.
+enum TCompareMode : int32_t {
+    cmNameSizeTime = 0,
+    cmNameSize = 1,
+    cmNameTime = 2,
+    cmNameOnly = 3,
+};
+
+// The options of one search. The four text fields are list texts (see ListText.h).
+struct TOptionRec {
+    int32_t CompareMode = cmNameSizeTime;
+    bool CaseSensitive = false;
+    std::string IgnoreChar;
+    std::string ScanPath;
+    std::string ExcludePath;
+    std::string FileTypes;
+
+    bool operator==(const TOptionRec& other) const;
+    bool operator!=(const TOptionRec& other) const { return !(*this == other); }
+};
+
+// The system's temporary directory takes the place of the original "C:\Temp".
+inline constexpr const char* DefaultScanPath = "/tmp";
+
+// The record a fresh window starts with, before any configuration file is read.
+TOptionRec DefaultOptions();

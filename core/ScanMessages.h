@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+// The scan thread's messages, numbered as private window messages from WM_USER on.
+inline constexpr uint32_t WM_USER = 0x400;
+// The walk is about to enter another subdirectory: files read so far, directories read so far.
+inline constexpr uint32_t WM_SCAN_PROGRESS = WM_USER + 1;
+// The grouping put a file into an existing group, or has finished: files still to check, 0.
+inline constexpr uint32_t WM_SCAN_CHECK = WM_USER + 2;
+// The scan has ended, stopped or not: files read (0 after a stop during the walk), 0.
+inline constexpr uint32_t WM_SCAN_DONE = WM_USER + 3;
+
+// Receives the scan messages on the scan thread. Delivery is synchronous: the scan goes on only
+// when ScanMessage has returned, so a listener that hands the message to another thread must wait
+// there until it has been handled. WM_SCAN_DONE is the moment to read the result list.
+class TScanListener {
+public:
+    virtual ~TScanListener() = default;
+    virtual void ScanMessage(uint32_t message, int32_t first, int32_t second) = 0;
+};

@@ -1,0 +1,144 @@
+#include "ScanThread.h"
+
+#include "DirWalker.h"
+#include "GroupBuilder.h"
+#include "ListText.h"
+#include "PendingFiles.h"
+
+#include <algorithm>
+
+namespace {
+
+bool IsBlankText(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) <= 32; });
+}
+
+// Feeds the walk's files into the pending list under their name keys and reports each
+// subdirectory as WM_SCAN_PROGRESS.
+class TCollector : public TWalkSink {
+public:
+    TCollector(const TScanThread& thread, TPendingFiles& pending,
+               std::function<void(int32_t, int32_t)> progress)
+        : FThread(thread), FPending(pending), FProgress(std::move(progress)) {}
+
+    uint32_t BeginDirectory(const std::string& dir) override { return FPending.AddDir(dir); }
+    void CollectFile(uint32_t dirIndex, std::string_view name) override {
+        FPending.Add(dirIndex, name, FThread.NameKey(name));
+    }
+    void EnteringSubdirectory(int directoriesRead) override {
+        FProgress(static_cast<int32_t>(FPending.Count()), directoriesRead);
+    }
+
+private:
+    const TScanThread& FThread;
+    TPendingFiles& FPending;
+    std::function<void(int32_t, int32_t)> FProgress;
+};
+
+} // namespace
+
+TScanThread::TScanThread(TScanListener& listener, TFileInfoList& resultList)
+    : FResultList(resultList), FListener(listener), FThread([this] { Execute(); }) {}
+
+TScanThread::~TScanThread() {
+    FStopRequested = true;
+    {
+        std::lock_guard<std::mutex> lock(FMutex);
+        FTerminated = true;
+    }
+    FWake.notify_one();
+    FThread.join();
+}
+
+void TScanThread::StartScan(const TOptionRec& options) {
+    FOptions = options;
+    FHasIgnoreChars = !FOptions.IgnoreChar.empty();
+    FIgnoreList = FHasIgnoreChars ? SplitListText(FOptions.IgnoreChar) : std::vector<std::string>{};
+    if (IsBlankText(FOptions.FileTypes))
+        FOptions.FileTypes = "*.*";
+    FMasks = SplitListText(FOptions.FileTypes);
+    // Paths keep their letter case: the file system tells capitals from small letters.
+    FSearchDirs = SplitListText(FOptions.ScanPath);
+    FExcludeDirs = SplitListText(FOptions.ExcludePath);
+    FStopRequested = false;
+    {
+        // A request that comes before the thread has gone back to sleep waits here for it.
+        std::lock_guard<std::mutex> lock(FMutex);
+        FStartRequested = true;
+    }
+    FWake.notify_one();
+}
+
+void TScanThread::StopScan() { FStopRequested = true; }
+
+std::string TScanThread::StripIgnoreChars(std::string key) const {
+    for (const std::string& entry : FIgnoreList) {
+        if (entry.empty())
+            continue;
+        std::string stripped;
+        size_t from = 0;
+        for (size_t at = key.find(entry); at != std::string::npos; at = key.find(entry, from)) {
+            stripped.append(key, from, at - from);
+            from = at + entry.size();
+        }
+        stripped.append(key, from, std::string::npos);
+        key = std::move(stripped);
+    }
+    return key;
+}
+
+std::string TScanThread::NameKey(std::string_view name) const {
+    std::string key(name);
+    if (FOptions.CaseSensitive)
+        return key;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return FHasIgnoreChars ? StripIgnoreChars(std::move(key)) : key;
+}
+
+void TScanThread::Send(uint32_t message, int32_t first, int32_t second) {
+    FListener.ScanMessage(message, first, second);
+}
+
+void TScanThread::Execute() {
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(FMutex);
+            FWake.wait(lock, [this] { return FStartRequested || FTerminated; });
+            if (FTerminated)
+                return;
+            FStartRequested = false;
+        }
+        RunScan();
+    }
+}
+
+void TScanThread::RunScan() {
+    TPendingFiles pending;
+    FResultList.Clear();
+
+    std::vector<TWildcardMask> masks(FMasks.begin(), FMasks.end());
+    TCollector collector(*this, pending, [this](int32_t files, int32_t dirs) {
+        Send(WM_SCAN_PROGRESS, files, dirs);
+    });
+    {
+        TDirWalker walker(std::move(masks), FExcludeDirs, FStopRequested, collector);
+        for (const std::string& dir : FSearchDirs)
+            walker.ScanRoot(dir); // an empty entry names no directory and is passed by
+    }
+
+    auto filesRead = static_cast<int32_t>(pending.Count());
+    if (FStopRequested) {
+        filesRead = 0;
+    } else {
+        TGroupBuilder builder(pending, FResultList.Collator(), FOptions.CompareMode,
+                              FStopRequested,
+                              [this](int32_t left) { Send(WM_SCAN_CHECK, left, 0); });
+        FResultList.AdoptSorted(builder.Build());
+        Send(WM_SCAN_CHECK, 0, 0);
+    }
+    pending.Clear();
+    Send(WM_SCAN_DONE, filesRead, 0);
+}

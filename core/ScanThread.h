@@ -1,0 +1,64 @@
+#pragma once
+
+#include "FileInfoList.h"
+#include "OptionRec.h"
+#include "ScanMessages.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class TPendingFiles;
+
+// The background search. One thread serves every scan of its owner: it sleeps until StartScan,
+// walks the scan directories, groups the files into the result list and reports to the listener
+// (WM_SCAN_PROGRESS, WM_SCAN_CHECK, WM_SCAN_DONE), then sleeps again. The owner reads the result
+// list only while handling WM_SCAN_DONE; the thread does not touch it after that message.
+class TScanThread {
+public:
+    // The listener and the result list must outlive the thread object.
+    TScanThread(TScanListener& listener, TFileInfoList& resultList);
+    // Stops a running scan, wakes the thread and waits for it; a message being delivered is
+    // allowed to finish first.
+    ~TScanThread();
+    TScanThread(const TScanThread&) = delete;
+    TScanThread& operator=(const TScanThread&) = delete;
+
+    // Prepares a scan with a copy of the options and wakes the thread. Only while no scan runs.
+    void StartScan(const TOptionRec& options);
+    // Asks a running scan to end early; returns at once.
+    void StopScan();
+
+    // Removes every occurrence of each ignore entry from a name key, entry by entry, in one
+    // left-to-right pass per entry (the text that results is not searched again).
+    std::string StripIgnoreChars(std::string key) const;
+    // The name key under which a file of that name is collected.
+    std::string NameKey(std::string_view name) const;
+
+    // The masks of the prepared scan, after the empty-types rule ("*.*").
+    const std::vector<std::string>& Masks() const { return FMasks; }
+
+private:
+    void Execute();
+    void RunScan();
+    void Send(uint32_t message, int32_t first, int32_t second);
+
+    bool FHasIgnoreChars = false;
+    std::atomic<bool> FStopRequested{false};
+    TFileInfoList& FResultList;
+    std::vector<std::string> FMasks;
+    std::vector<std::string> FSearchDirs;
+    std::vector<std::string> FExcludeDirs;
+    std::vector<std::string> FIgnoreList;
+    TScanListener& FListener;
+    TOptionRec FOptions;
+
+    std::mutex FMutex;
+    std::condition_variable FWake;
+    bool FStartRequested = false;
+    bool FTerminated = false;
+    std::thread FThread;
+};

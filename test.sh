@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Twinseek and runs every test, headless: the plain build, a
+# build with AddressSanitizer and UndefinedBehaviorSanitizer, and the scan-thread tests again
+# with ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh
+
+jobs=$(nproc)
+scripts/build.sh build
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTWINSEEK_SANITIZE="address;undefined" \
+    -DTWINSEEK_BUILD_BENCH=OFF
+ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DTWINSEEK_SANITIZE=thread \
+    -DTWINSEEK_BUILD_BENCH=OFF
+# ThreadSanitizer's shadow memory needs the address layout without high-entropy randomisation.
+setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L thread

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <initializer_list>
+#include <string>
+
+// A temporary directory tree for tests, removed again with everything in it.
+class TTestTree {
+public:
+    // 2003-02-01 10:11:12 UTC: a time every file gets unless a test chooses another.
+    static constexpr time_t DefaultTime = 1044094272;
+
+    struct TFileSpec {
+        std::string Path; // relative to the root; a path ending in "/" is a directory
+        int64_t Size = 0;
+        time_t Time = DefaultTime;
+    };
+
+    TTestTree();
+    explicit TTestTree(std::initializer_list<TFileSpec> files);
+    ~TTestTree();
+    TTestTree(const TTestTree&) = delete;
+    TTestTree& operator=(const TTestTree&) = delete;
+
+    // The root, without a trailing "/".
+    const std::string& Root() const { return FRoot; }
+    // A path below the root.
+    std::string operator/(const std::string& relative) const { return FRoot + "/" + relative; }
+
+    // Creates a file (and its missing parent directories) of the size (sparse) and time.
+    void File(const std::string& relative, int64_t size = 0, time_t time = DefaultTime);
+    void File(const TFileSpec& spec) { File(spec.Path, spec.Size, spec.Time); }
+    void Dir(const std::string& relative);
+    void Symlink(const std::string& relative, const std::string& target);
+    void Fifo(const std::string& relative);
+    void Chmod(const std::string& relative, unsigned mode);
+    void Remove(const std::string& relative);
+
+private:
+    void MakeParents(const std::string& relative);
+
+    std::string FRoot;
+};

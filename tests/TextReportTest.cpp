@@ -1,0 +1,129 @@
+#include "FileTimes.h"
+#include "IoError.h"
+#include "TestTree.h"
+#include "TextReport.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+// The tests run with TZ=UTC.
+constexpr int64_t Feb1st2003At101112 = 1044094272;
+constexpr int64_t Jan5th2004Midnight = 1073260800;
+
+TLocaleFormats DayMonthYear() {
+    TLocaleFormats formats;
+    formats.ShortDate = "%d.%m.%Y";
+    formats.LongTime = "%H:%M:%S";
+    return formats;
+}
+
+TFileInfoRec Copy(const std::string& path, int64_t size, int64_t unixTime) {
+    TFileInfoRec info = FileInfoForPath(path);
+    info.Size = size;
+    info.Time = DosDateTimeFromUnix(unixTime);
+    info.LastWriteTime = LastWriteTimeFromUnix(unixTime, 0);
+    return info;
+}
+
+TResultRow Row(const std::string& caption, std::initializer_list<TFileInfoRec> copies) {
+    TResultRow row{caption, std::make_unique<TFileGroup>()};
+    for (const TFileInfoRec& copy : copies)
+        row.Group->Add(copy);
+    return row;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+TEST(FileTimesTest, StampsAndDosTimesOfAKnownMoment) {
+    const uint64_t stamp = LastWriteTimeFromUnix(Feb1st2003At101112, 0);
+    EXPECT_EQ(stamp & 0xffffffffu, 1060151296u);
+    EXPECT_EQ(stamp >> 32, 29542874u);
+    EXPECT_EQ(LastWriteTimeFromUnix(0, 123456789), 116444736001234567u);
+    EXPECT_EQ(DosDateTimeFromUnix(Feb1st2003At101112), 776032614u);
+    // Two seconds are one step: 10:11:12 and 10:11:13 pack alike.
+    EXPECT_EQ(DosDateTimeFromUnix(Feb1st2003At101112 + 1), 776032614u);
+    EXPECT_EQ(DosDateTimeFromUnix(315532799), 0u); // 1979-12-31 23:59:59
+    EXPECT_NE(DosDateTimeFromUnix(315532800), 0u); // 1980-01-01
+    EXPECT_EQ(DosDateTimeFromUnix(4354819200), 0u); // 2108-01-01
+}
+
+TEST(FileTimesTest, TimeTextShowsTheFractionOfADay) {
+    const TLocaleFormats formats = DayMonthYear();
+    EXPECT_EQ(TimeText(12.0 / 86400, formats), "00:00:12");
+    EXPECT_EQ(TimeText(67.0 / 86400, formats), "00:01:07");
+    EXPECT_EQ(TimeText(25.0 / 24, formats), "01:00:00");
+    EXPECT_EQ(TimeText(0, formats), "00:00:00");
+}
+
+TEST(TextReportTest, WritesTheExampleByteForByte) {
+    TTestTree tree;
+    std::vector<TResultRow> rows;
+    rows.push_back(Row("readme.txt", {Copy("/tmp/readme.txt", 1024, Feb1st2003At101112),
+                                      Copy("/tmp/old/readme.txt", 1024, Feb1st2003At101112)}));
+    SaveTextReport(tree / "report.txt", 12, 12.0 / 86400, rows, DayMonthYear());
+
+    EXPECT_EQ(ReadFile(tree / "report.txt"), "Scanned files:    12\r\n"
+                                              "Duplicated files: 1\r\n"
+                                              "Scan time:        00:00:12\r\n"
+                                              "\r\n"
+                                              "readme.txt\r\n"
+                                              "/tmp/readme.txt, 1024, 01.02.2003 10:11:12,\r\n"
+                                              "/tmp/old/readme.txt, 1024, 01.02.2003 10:11:12,\r\n");
+}
+
+TEST(TextReportTest, RowsInTheirOrderWithFullSizesAndTheMidnightRule) {
+    TTestTree tree;
+    std::vector<TResultRow> rows;
+    rows.push_back(Row("big.iso", {Copy("/a/big.iso", 3221225472, Jan5th2004Midnight),
+                                   Copy("/b/big.iso", 3221225472, Jan5th2004Midnight + 1)}));
+    rows.push_back(Row("one left.txt", {Copy("/a, b/one left.txt", 0, Feb1st2003At101112)}));
+    SaveTextReport(tree / "report.txt", 7, 0, rows, DayMonthYear());
+
+    EXPECT_EQ(ReadFile(tree / "report.txt"), "Scanned files:    7\r\n"
+                                              "Duplicated files: 2\r\n"
+                                              "Scan time:        00:00:00\r\n"
+                                              "\r\n"
+                                              "big.iso\r\n"
+                                              "/a/big.iso, 3221225472, 05.01.2004,\r\n"
+                                              "/b/big.iso, 3221225472, 05.01.2004 00:00:01,\r\n"
+                                              "\r\n"
+                                              "one left.txt\r\n"
+                                              "/a, b/one left.txt, 0, 01.02.2003 10:11:12,\r\n");
+}
+
+TEST(TextReportTest, AnEmptyResultEndsAfterTheTotals) {
+    TTestTree tree;
+    SaveTextReport(tree / "report.txt", 0, 0, {}, TLocaleFormats());
+    EXPECT_EQ(ReadFile(tree / "report.txt"),
+              "Scanned files:    0\r\nDuplicated files: 0\r\nScan time:        00:00:00\r\n");
+}
+
+TEST(TextReportTest, FailuresCarryTheUsersText) {
+    TTestTree tree;
+    try {
+        SaveTextReport(tree / "missing/report.txt", 0, 0, {}, TLocaleFormats());
+        FAIL() << "no error for a missing directory";
+    } catch (const EInOutError& error) {
+        EXPECT_STREQ(error.what(), "File not found");
+    }
+    try {
+        SaveTextReport("/dev/full", 0, 0, {}, TLocaleFormats());
+        FAIL() << "no error for a full disk";
+    } catch (const EInOutError& error) {
+        EXPECT_STREQ(error.what(), "Disk full");
+    }
+    EXPECT_EQ(IoErrorText(EACCES), "File access denied");
+    EXPECT_EQ(IoErrorText(ENAMETOOLONG), "Invalid filename");
+    EXPECT_EQ(IoErrorText(EMFILE), "Too many open files");
+    EXPECT_EQ(IoErrorText(EIO), "I/O error 5");
+}
+
+} // namespace
