@@ -50,7 +50,7 @@ TDirWalker::TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string
 }
 
 bool TDirWalker::IsTrash(std::string_view name, dev_t dev, ino_t ino) const {
-    if (FHaveHomeTrash && FHomeTrash == std::make_pair(dev, ino))
+    if (FHaveHomeTrash && FHomeTrash == TDevIno{dev, ino})
         return true;
     if (name == ".Trash")
         return true;
@@ -65,9 +65,10 @@ bool TDirWalker::IsExcluded(const std::string& path) const {
     return std::find(FExcludeDirs.begin(), FExcludeDirs.end(), path) != FExcludeDirs.end();
 }
 
-void TDirWalker::CollectFiles(const std::string& dir, const std::vector<TEntry>& entries) {
+void TDirWalker::CollectFiles(const std::string& dir, const TListing& listing) {
     // Masks are applied one after another, as a search per mask would find the files; a file
     // that a second mask matches as well is not collected again.
+    const std::vector<TEntry>& entries = listing.Entries;
     std::vector<bool> taken(entries.size(), false);
     bool begun = false;
     uint32_t dirIndex = 0;
@@ -75,20 +76,23 @@ void TDirWalker::CollectFiles(const std::string& dir, const std::vector<TEntry>&
         for (size_t i = 0; i < entries.size(); ++i) {
             if (Stopped())
                 return;
-            if (!entries[i].IsFile || taken[i] || !mask.Matches(entries[i].Name))
+            const std::string_view name = listing.Name(entries[i]);
+            if (!entries[i].IsFile || taken[i] || !mask.Matches(name))
                 continue;
             taken[i] = true;
             if (!begun) {
                 dirIndex = FSink.BeginDirectory(dir);
                 begun = true;
             }
-            FSink.CollectFile(dirIndex, entries[i].Name);
+            FSink.CollectFile(dirIndex, name);
         }
     }
 }
 
 bool TDirWalker::ReadDirectory(int fd, const std::string& dir, std::vector<std::string>& subdirs) {
-    std::vector<TEntry> entries;
+    TListing& listing = FListing;
+    listing.Names.clear();
+    listing.Entries.clear();
     alignas(8) char buffer[32768];
     for (;;) {
         const long count = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
@@ -106,17 +110,21 @@ bool TDirWalker::ReadDirectory(int fd, const std::string& dir, std::vector<std::
                     continue; // vanished since the listing
                 type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
             }
-            if (type == DT_REG || type == DT_DIR)
-                entries.push_back({entry->d_name, type == DT_REG});
+            if (type != DT_REG && type != DT_DIR)
+                continue;
+            const std::string_view name(entry->d_name);
+            listing.Entries.push_back({static_cast<uint32_t>(listing.Names.size()),
+                                       static_cast<uint32_t>(name.size()), type == DT_REG});
+            listing.Names.append(name);
         }
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const TEntry& a, const TEntry& b) { return a.Name < b.Name; });
+    std::sort(listing.Entries.begin(), listing.Entries.end(),
+              [&](const TEntry& a, const TEntry& b) { return listing.Name(a) < listing.Name(b); });
 
-    CollectFiles(dir, entries);
-    for (TEntry& entry : entries)
+    CollectFiles(dir, listing);
+    for (const TEntry& entry : listing.Entries)
         if (!entry.IsFile)
-            subdirs.push_back(std::move(entry.Name));
+            subdirs.emplace_back(listing.Name(entry));
     return !Stopped();
 }
 

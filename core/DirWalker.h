@@ -5,11 +5,10 @@
 
 #include <atomic>
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
-#include <utility>
+#include <unordered_set>
 #include <vector>
 
 // What the walk reports: each collected file, and each subdirectory it is about to enter.
@@ -40,9 +39,29 @@ public:
     int DirectoriesRead() const { return FDirectoriesRead; }
 
 private:
+    // The entries of one directory: names side by side in one buffer.
     struct TEntry {
-        std::string Name;
+        uint32_t Offset;
+        uint32_t Length;
         bool IsFile;
+    };
+    struct TListing {
+        std::string Names;
+        std::vector<TEntry> Entries;
+        std::string_view Name(const TEntry& entry) const {
+            return std::string_view(Names).substr(entry.Offset, entry.Length);
+        }
+    };
+    struct TDevIno {
+        dev_t Dev;
+        ino_t Ino;
+        bool operator==(const TDevIno& other) const { return Dev == other.Dev && Ino == other.Ino; }
+    };
+    struct TDevInoHash {
+        size_t operator()(const TDevIno& id) const {
+            return std::hash<uint64_t>()(static_cast<uint64_t>(id.Ino) * 0x9e3779b97f4a7c15ull ^
+                                         static_cast<uint64_t>(id.Dev));
+        }
     };
     struct TFrame {
         int Fd;
@@ -53,7 +72,7 @@ private:
     };
 
     bool ReadDirectory(int fd, const std::string& dir, std::vector<std::string>& subdirs);
-    void CollectFiles(const std::string& dir, const std::vector<TEntry>& entries);
+    void CollectFiles(const std::string& dir, const TListing& listing);
     bool IsTrash(std::string_view name, dev_t dev, ino_t ino) const;
     bool IsExcluded(const std::string& path) const;
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
@@ -63,8 +82,9 @@ private:
     const std::atomic<bool>& FStopRequested;
     TWalkSink& FSink;
     TVirtualFileSystems FVirtual;
-    std::set<std::pair<dev_t, ino_t>> FWalked;
+    std::unordered_set<TDevIno, TDevInoHash> FWalked;
     bool FHaveHomeTrash = false;
-    std::pair<dev_t, ino_t> FHomeTrash{};
+    TDevIno FHomeTrash{};
+    TListing FListing; // reused for every directory
     int FDirectoriesRead = 0;
 };

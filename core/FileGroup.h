@@ -16,6 +16,7 @@ public:
     std::string Path(int index) const { return Info(index).FullPath(); }
 
     void Add(TFileInfoRec info) { FFiles.push_back(std::move(info)); }
+    void Reserve(size_t count) { FFiles.reserve(count); }
     void Delete(int index);
 
     // Sum of all sizes, every copy counted, accumulated in single precision from 0.

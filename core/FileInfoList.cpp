@@ -45,8 +45,7 @@ int TFileInfoList::Add(std::string key, std::unique_ptr<TFileGroup> group) {
 void TFileInfoList::Assign(const TFileInfoList& source) {
     if (&source == this)
         return;
-    std::vector<TFileInfoEntry> copy;
-    copy.reserve(source.FEntries.size());
+    std::deque<TFileInfoEntry> copy;
     for (const TFileInfoEntry& entry : source.FEntries) {
         auto group = entry.Group ? std::make_unique<TFileGroup>(*entry.Group)
                                  : std::make_unique<TFileGroup>();

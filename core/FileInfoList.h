@@ -5,6 +5,7 @@
 #include "NameCollator.h"
 
 #include <functional>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,7 +50,7 @@ public:
 
     // Replaces the contents with entries that already stand in list order, as the scan builds
     // them; inserting them one by one would cost quadratic time on big results.
-    void AdoptSorted(std::vector<TFileInfoEntry> entries) { FEntries = std::move(entries); }
+    void AdoptSorted(std::deque<TFileInfoEntry> entries) { FEntries = std::move(entries); }
 
     const TNameCollator& Collator() const { return FCollator; }
 
@@ -59,5 +60,6 @@ private:
     size_t LowerBound(std::string_view key) const;
 
     TNameCollator FCollator;
-    std::vector<TFileInfoEntry> FEntries;
+    // A deque grows without copying: a big result would otherwise need twice its size at once.
+    std::deque<TFileInfoEntry> FEntries;
 };

@@ -7,10 +7,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace {
 
+// Below this many items one thread does the work; above it a second thread takes half.
+constexpr size_t ParallelThreshold = 20000;
 // Above this many groups in one class of equal keys, a hash finds the matching group.
 constexpr size_t LinearSearchLimit = 32;
 
@@ -40,98 +43,126 @@ TGroupBuilder::TGroupBuilder(const TPendingFiles& pending, const TNameCollator& 
     : FPending(pending), FCollator(collator), FCompareMode(compareMode),
       FStopRequested(stopRequested), FOnJoin(std::move(onJoin)) {}
 
-std::vector<uint32_t> TGroupBuilder::SortedKeys() const {
+void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>& classStarts) const {
     const uint32_t keyCount = FPending.KeyCount();
-    std::vector<uint64_t> prefixes(keyCount);
-    std::vector<uint32_t> keys(keyCount);
-    for (uint32_t k = 0; k < keyCount; ++k)
+    keys.resize(keyCount);
+    // ASCII keys carry a prefix of their character ranks, which settles most comparisons
+    // without looking at the texts.
+    std::vector<TNameCollator::TAsciiPrefix> prefixes(keyCount);
+    std::vector<uint8_t> hasPrefix(keyCount);
+    for (uint32_t k = 0; k < keyCount; ++k) {
         keys[k] = k;
-
-    // Two halves sorted on two threads, each with its own collator, then merged.
-    auto sortRange = [&](const TNameCollator& collator, size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i)
-            prefixes[i] = collator.KeyPrefix(FPending.Key(static_cast<uint32_t>(i)));
-        std::sort(keys.begin() + static_cast<std::ptrdiff_t>(begin),
-                  keys.begin() + static_cast<std::ptrdiff_t>(end), [&](uint32_t a, uint32_t b) {
-                      if (prefixes[a] != prefixes[b])
-                          return prefixes[a] < prefixes[b];
-                      return collator.Compare(FPending.Key(a), FPending.Key(b)) < 0;
-                  });
-    };
-    const size_t middle = keyCount / 2;
-    if (keyCount < 20000) {
-        sortRange(FCollator, 0, keyCount);
-        return keys;
+        hasPrefix[k] = FCollator.AsciiPrefix(FPending.Key(k), prefixes[k]) ? 1 : 0;
     }
-    const TNameCollator second(FCollator);
-    std::thread helper([&] { sortRange(second, middle, keyCount); });
-    sortRange(FCollator, 0, middle);
-    helper.join();
-    std::inplace_merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(middle), keys.end(),
-                       [&](uint32_t a, uint32_t b) {
-                           if (prefixes[a] != prefixes[b])
-                               return prefixes[a] < prefixes[b];
-                           return FCollator.Compare(FPending.Key(a), FPending.Key(b)) < 0;
-                       });
-    return keys;
+    auto compare = [&](const TNameCollator& collator, uint32_t a, uint32_t b) {
+        if (hasPrefix[a] != 0 && hasPrefix[b] != 0) {
+            if (!(prefixes[a] == prefixes[b]))
+                return prefixes[a] < prefixes[b] ? -1 : 1;
+            return collator.CompareKnownAscii(FPending.Key(a), FPending.Key(b));
+        }
+        return collator.Compare(FPending.Key(a), FPending.Key(b));
+    };
+    auto less = [&](const TNameCollator& collator) {
+        return [&](uint32_t a, uint32_t b) { return compare(collator, a, b) < 0; };
+    };
+    if (keyCount < ParallelThreshold) {
+        std::sort(keys.begin(), keys.end(), less(FCollator));
+    } else {
+        // Two halves sorted on two threads, each with a collator of its own, then merged.
+        const auto middle = static_cast<std::ptrdiff_t>(keyCount / 2);
+        const TNameCollator second(FCollator);
+        std::thread helper([&] { std::sort(keys.begin() + middle, keys.end(), less(second)); });
+        std::sort(keys.begin(), keys.begin() + middle, less(FCollator));
+        helper.join();
+        std::inplace_merge(keys.begin(), keys.begin() + middle, keys.end(), less(FCollator));
+    }
+
+    classStarts.clear();
+    for (uint32_t i = 0; i < keyCount; ++i) {
+        if (i == 0 || compare(FCollator, keys[classStarts.back()], keys[i]) != 0)
+            classStarts.push_back(i);
+    }
+    classStarts.push_back(keyCount);
 }
 
-bool TGroupBuilder::ReadInfo(uint32_t file, TFileInfoRec& info, std::string& pathBuffer) const {
-    const TDirRef& dir = FPending.Dir(file);
-    const std::string_view name = FPending.Name(file);
-    pathBuffer.assign(*dir);
-    pathBuffer.append(name);
+void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
+    // One descriptor per directory: looking up every full path again would cost more than the
+    // status itself.
+    int dirFd = -1;
+    uint32_t openDir = UINT32_MAX;
     struct stat status {};
-    if (fstatat(AT_FDCWD, pathBuffer.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(status.st_mode))
-        return false;
-    info.Size = status.st_size;
-    info.Time = DosDateTimeFromUnix(status.st_mtim.tv_sec);
-    info.LastWriteTime = LastWriteTimeFromUnix(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
-    info.Name = std::string(name);
-    info.Dir = dir;
-    return true;
+    for (uint32_t i = begin; i < end; ++i) {
+        if (Stopped())
+            break;
+        const uint32_t file = FStatFiles[i];
+        const uint32_t dir = FPending.DirIndex(file);
+        if (dir != openDir) {
+            if (dirFd >= 0)
+                close(dirFd);
+            dirFd = open(FPending.Dir(file)->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            openDir = dir;
+        }
+        const std::string name(FPending.Name(file));
+        if (dirFd < 0 || fstatat(dirFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode))
+            continue; // vanished since the walk, or no regular file any more
+        TStatus& result = FStatuses[i];
+        result.Size = status.st_size;
+        result.Time = DosDateTimeFromUnix(status.st_mtim.tv_sec);
+        result.LastWriteTime = LastWriteTimeFromUnix(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
+        result.Present = true;
+    }
+    if (dirFd >= 0)
+        close(dirFd);
+}
+
+const TGroupBuilder::TStatus* TGroupBuilder::StatusOf(uint32_t file) const {
+    const auto at = std::lower_bound(FStatFiles.begin(), FStatFiles.end(), file);
+    if (at == FStatFiles.end() || *at != file)
+        return nullptr;
+    const TStatus& status = FStatuses[static_cast<size_t>(at - FStatFiles.begin())];
+    return status.Present ? &status : nullptr;
 }
 
 void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firstPosition,
-                               std::vector<TFileInfoEntry>& result) {
+                               std::deque<TFileInfoEntry>& result) {
     // files: one class of equal keys, in the order the grouping takes them.
-    const auto total = static_cast<int64_t>(FPending.Count());
-    std::vector<TFileInfoRec> infos(files.size());
     std::vector<uint32_t> present;
-    std::string pathBuffer;
-    for (uint32_t i = 0; i < files.size(); ++i) {
-        if (Stopped())
-            break;
-        if (ReadInfo(files[i], infos[i], pathBuffer))
+    for (uint32_t i = 0; i < files.size(); ++i)
+        if (StatusOf(files[i]) != nullptr)
             present.push_back(i);
-    }
-    if (present.size() < 2 || Stopped())
+    if (present.size() < 2)
         return; // a key that no other file shares: dropped
 
+    // First the files are assigned to groups, then each group is built at its final size.
     struct TNewGroup {
         uint32_t KeyId;
-        std::unique_ptr<TFileGroup> Group;
+        uint32_t First; // index into files of the group's first file
+        std::vector<uint32_t> Members;
     };
     std::vector<TNewGroup> groups; // in the order they were created
     std::unordered_map<TMatchKey, size_t, TMatchKeyHash> index;
-    auto matchKey = [&](uint32_t keyId, const TFileInfoRec& info) {
-        const bool size = FCompareMode == cmNameSizeTime || FCompareMode == cmNameSize;
-        const bool time = FCompareMode == cmNameSizeTime || FCompareMode == cmNameTime;
-        return TMatchKey{keyId, size ? info.Size : 0, time ? info.Time : 0u};
+    const bool compareSize = FCompareMode == cmNameSizeTime || FCompareMode == cmNameSize;
+    const bool compareTime = FCompareMode == cmNameSizeTime || FCompareMode == cmNameTime;
+    auto matchKey = [&](uint32_t keyId, const TStatus& status) {
+        return TMatchKey{keyId, compareSize ? status.Size : 0, compareTime ? status.Time : 0u};
+    };
+    auto sameFile = [&](const TStatus& a, const TStatus& b) {
+        return (!compareSize || a.Size == b.Size) && (!compareTime || a.Time == b.Time);
     };
 
+    const auto total = static_cast<int64_t>(FPending.Count());
     for (uint32_t i : present) {
         if (Stopped())
             break;
         const uint32_t keyId = FPending.KeyId(files[i]);
-        TFileInfoRec& info = infos[i];
+        const TStatus& status = *StatusOf(files[i]);
+
         size_t found = groups.size();
         if (groups.size() <= LinearSearchLimit) {
             // Groups with an equal key stand newest first; the first that matches takes the file.
             for (size_t g = groups.size(); g-- > 0;) {
-                if (groups[g].KeyId == keyId &&
-                    SameFile(FCompareMode, groups[g].Group->Info(0), info)) {
+                if (groups[g].KeyId == keyId && sameFile(*StatusOf(files[groups[g].First]), status)) {
                     found = g;
                     break;
                 }
@@ -140,30 +171,42 @@ void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firs
             // The groups of one key never match each other, so at most one can match.
             if (index.empty())
                 for (size_t g = 0; g < groups.size(); ++g)
-                    index.emplace(matchKey(groups[g].KeyId, groups[g].Group->Info(0)), g);
-            const auto hit = index.find(matchKey(keyId, info));
+                    index.emplace(matchKey(groups[g].KeyId, *StatusOf(files[groups[g].First])), g);
+            const auto hit = index.find(matchKey(keyId, status));
             if (hit != index.end())
                 found = hit->second;
         }
 
         if (found < groups.size()) {
-            groups[found].Group->Add(std::move(info));
+            groups[found].Members.push_back(i);
             FOnJoin(static_cast<int32_t>(total - (firstPosition + i) - 1));
         } else {
-            auto group = std::make_unique<TFileGroup>();
-            group->Add(std::move(info));
             if (!index.empty())
-                index.emplace(matchKey(keyId, group->Info(0)), groups.size());
-            groups.push_back({keyId, std::move(group)});
+                index.emplace(matchKey(keyId, status), groups.size());
+            groups.push_back({keyId, i, {i}});
         }
     }
 
-    for (size_t g = groups.size(); g-- > 0;)
-        result.push_back({std::string(FPending.Key(groups[g].KeyId)), std::move(groups[g].Group)});
+    for (size_t g = groups.size(); g-- > 0;) {
+        auto group = std::make_unique<TFileGroup>();
+        group->Reserve(groups[g].Members.size());
+        for (uint32_t i : groups[g].Members) {
+            const uint32_t file = files[i];
+            const TStatus& status = *StatusOf(file);
+            TFileInfoRec info;
+            info.Size = status.Size;
+            info.Time = status.Time;
+            info.LastWriteTime = status.LastWriteTime;
+            info.Name = std::string(FPending.Name(file));
+            info.Dir = FPending.Dir(file);
+            group->Add(std::move(info));
+        }
+        result.push_back({std::string(FPending.Key(groups[g].KeyId)), std::move(group)});
+    }
 }
 
-std::vector<TFileInfoEntry> TGroupBuilder::Build() {
-    std::vector<TFileInfoEntry> result;
+std::deque<TFileInfoEntry> TGroupBuilder::Build() {
+    std::deque<TFileInfoEntry> result;
     const uint32_t fileCount = FPending.Count();
     const uint32_t keyCount = FPending.KeyCount();
     if (fileCount == 0 || Stopped())
@@ -181,30 +224,45 @@ std::vector<TFileInfoEntry> TGroupBuilder::Build() {
         for (uint32_t f = fileCount; f-- > 0;)
             byKey[fill[FPending.KeyId(f)]++] = f;
     }
-
-    const std::vector<uint32_t> keys = SortedKeys();
-    std::vector<uint32_t> classFiles;
-    uint32_t position = 0; // how many files the grouping has taken so far
-    for (size_t first = 0; first < keys.size();) {
-        if (Stopped())
-            break;
-        // A class: consecutive keys that the collation holds equal.
-        size_t last = first + 1;
-        while (last < keys.size() &&
-               FCollator.Compare(FPending.Key(keys[first]), FPending.Key(keys[last])) == 0)
-            ++last;
-
-        classFiles.clear();
-        for (size_t k = first; k < last; ++k)
-            classFiles.insert(classFiles.end(), byKey.begin() + keyStart[keys[k]],
-                              byKey.begin() + keyStart[keys[k] + 1]);
+    auto filesOfClass = [&](const std::vector<uint32_t>& keys, uint32_t first, uint32_t last,
+                            std::vector<uint32_t>& files) {
+        files.clear();
+        for (uint32_t k = first; k < last; ++k)
+            files.insert(files.end(), byKey.begin() + keyStart[keys[k]],
+                         byKey.begin() + keyStart[keys[k] + 1]);
         if (last - first > 1)
-            std::sort(classFiles.begin(), classFiles.end(), std::greater<>());
+            std::sort(files.begin(), files.end(), std::greater<>());
+    };
 
-        if (classFiles.size() > 1)
-            GroupClass(classFiles, position, result);
-        position += static_cast<uint32_t>(classFiles.size());
-        first = last;
+    std::vector<uint32_t> keys;
+    std::vector<uint32_t> classStarts;
+    SortKeys(keys, classStarts);
+
+    // Only files whose class holds another file need their status.
+    std::vector<uint32_t> files;
+    for (size_t c = 0; c + 1 < classStarts.size(); ++c) {
+        filesOfClass(keys, classStarts[c], classStarts[c + 1], files);
+        if (files.size() > 1)
+            FStatFiles.insert(FStatFiles.end(), files.begin(), files.end());
+    }
+    std::sort(FStatFiles.begin(), FStatFiles.end());
+    FStatuses.assign(FStatFiles.size(), TStatus());
+    const auto statCount = static_cast<uint32_t>(FStatFiles.size());
+    if (statCount < ParallelThreshold) {
+        ReadStatuses(0, statCount);
+    } else {
+        const uint32_t middle = statCount / 2;
+        std::thread helper([&] { ReadStatuses(middle, statCount); });
+        ReadStatuses(0, middle);
+        helper.join();
+    }
+
+    uint32_t position = 0; // how many files the grouping has taken so far
+    for (size_t c = 0; c + 1 < classStarts.size() && !Stopped(); ++c) {
+        filesOfClass(keys, classStarts[c], classStarts[c + 1], files);
+        if (files.size() > 1)
+            GroupClass(files, position, result);
+        position += static_cast<uint32_t>(files.size());
     }
     return result;
 }

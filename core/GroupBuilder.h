@@ -5,6 +5,7 @@
 #include "PendingFiles.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -24,13 +25,24 @@ public:
                   const std::atomic<bool>& stopRequested, std::function<void(int32_t)> onJoin);
 
     // The groups in list order; when a stop ends the grouping early, the groups built so far.
-    std::vector<TFileInfoEntry> Build();
+    std::deque<TFileInfoEntry> Build();
 
 private:
-    std::vector<uint32_t> SortedKeys() const;
-    bool ReadInfo(uint32_t file, TFileInfoRec& info, std::string& pathBuffer) const;
+    // What a file's status gave, for the files that share their key.
+    struct TStatus {
+        int64_t Size = 0;
+        uint64_t LastWriteTime = 0;
+        uint32_t Time = 0;
+        bool Present = false;
+    };
+
+    // Sorts the distinct keys and returns them with the positions where each run of keys that
+    // the collation holds equal (a class) begins, ending with the number of keys.
+    void SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>& classStarts) const;
+    void ReadStatuses(uint32_t begin, uint32_t end);
+    const TStatus* StatusOf(uint32_t file) const;
     void GroupClass(const std::vector<uint32_t>& files, uint32_t firstPosition,
-                    std::vector<TFileInfoEntry>& result);
+                    std::deque<TFileInfoEntry>& result);
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
 
     const TPendingFiles& FPending;
@@ -38,4 +50,7 @@ private:
     int32_t FCompareMode;
     const std::atomic<bool>& FStopRequested;
     std::function<void(int32_t)> FOnJoin;
+
+    std::vector<uint32_t> FStatFiles; // ascending, so the files of one directory stand together
+    std::vector<TStatus> FStatuses;   // parallel to FStatFiles
 };

@@ -18,10 +18,33 @@ public:
     // Negative, zero or positive as a sorts before, with or after b. UTF-8 input.
     int Compare(std::string_view a, std::string_view b) const;
 
-    // The first eight bytes of the sort key, big-endian: when two prefixes differ they order
-    // the texts as Compare does; when they are equal only Compare can tell.
-    uint64_t KeyPrefix(std::string_view text) const;
+    // Whether texts made of ASCII alone are compared through a table instead of ICU.
+    bool HasAsciiTable() const { return FHasAsciiTable; }
+
+    // For an ASCII text, when the table is in use: the ranks of its first sixteen weighed
+    // characters, big-endian in two words. Two such prefixes that differ order their texts as
+    // Compare does.
+    struct TAsciiPrefix {
+        uint64_t High = 0;
+        uint64_t Low = 0;
+        bool operator==(const TAsciiPrefix& other) const {
+            return High == other.High && Low == other.Low;
+        }
+        bool operator<(const TAsciiPrefix& other) const {
+            return High != other.High ? High < other.High : Low < other.Low;
+        }
+    };
+    bool AsciiPrefix(std::string_view text, TAsciiPrefix& prefix) const;
+    // Compare for two texts that AsciiPrefix accepted.
+    int CompareKnownAscii(std::string_view a, std::string_view b) const;
 
 private:
+    void BuildAsciiTable();
+
     UCollator* FCollator = nullptr;
+    // Most file names are ASCII. Where the collation weighs every ASCII character on its own
+    // (no contractions, no expansions, one primary weight each), comparing two ASCII texts is
+    // comparing the ranks of their characters, ignorable characters left out.
+    bool FHasAsciiTable = false;
+    uint8_t FRank[128] = {};
 };

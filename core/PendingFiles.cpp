@@ -1,10 +1,9 @@
 #include "PendingFiles.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace {
-
-constexpr size_t TextBlockSize = 1 << 20;
 
 uint32_t HashText(std::string_view text) {
     // FNV-1a: short file names, no need for more.
@@ -23,26 +22,31 @@ TPendingFiles::TPendingFiles() { FKeySlots.assign(1024, 0); }
 void TPendingFiles::Clear() {
     FBlocks.clear();
     FBlockUsed = 0;
-    FBlockSize = 0;
     FDirs.clear();
     FFiles.clear();
     FKeys.clear();
-    FKeys.shrink_to_fit();
     FKeySlots.assign(1024, 0);
     FKeySlots.shrink_to_fit();
 }
 
-const char* TPendingFiles::Store(std::string_view text) {
-    if (FBlocks.empty() || FBlockUsed + text.size() > FBlockSize) {
-        FBlockSize = std::max(TextBlockSize, text.size());
-        FBlocks.push_back(std::make_unique<char[]>(FBlockSize));
+void TPendingFiles::EndCollecting() {
+    FKeySlots.clear();
+    FKeySlots.shrink_to_fit();
+}
+
+uint32_t TPendingFiles::Store(std::string_view text) {
+    if (FBlocks.empty() || FBlockUsed + text.size() > BlockSize) {
+        if (FBlocks.size() >= (size_t{1} << (32 - BlockBits)))
+            throw std::length_error("Too many file names for one scan");
+        FBlocks.push_back(std::make_unique<char[]>(BlockSize));
         FBlockUsed = 0;
     }
     char* target = FBlocks.back().get() + FBlockUsed;
     if (!text.empty())
         std::memcpy(target, text.data(), text.size());
+    const auto ref = static_cast<uint32_t>(((FBlocks.size() - 1) << BlockBits) | FBlockUsed);
     FBlockUsed += text.size();
-    return target;
+    return ref;
 }
 
 uint32_t TPendingFiles::AddDir(std::string dir) {
@@ -51,40 +55,47 @@ uint32_t TPendingFiles::AddDir(std::string dir) {
 }
 
 void TPendingFiles::Add(uint32_t dir, std::string_view name, std::string_view key) {
-    const char* storedName = Store(name);
-    const uint32_t keyId = FindOrAddKey(key, key == name ? storedName : nullptr);
-    FFiles.push_back({storedName, static_cast<uint32_t>(name.size()), dir, keyId});
+    // Longer names than any file system allows cannot come from a directory listing.
+    if (name.size() > MaxTextLength || key.size() > MaxTextLength)
+        return;
+    const uint32_t storedName = Store(name);
+    const uint32_t keyId = FindOrAddKey(key, key == name, storedName);
+    FFiles.push_back({storedName, dir, keyId, static_cast<uint16_t>(name.size())});
 }
 
-uint32_t TPendingFiles::FindOrAddKey(std::string_view key, const char* storedName) {
+uint32_t TPendingFiles::FindOrAddKey(std::string_view key, bool keyIsName, uint32_t storedName) {
     const uint32_t hash = HashText(key);
     const size_t mask = FKeySlots.size() - 1;
     size_t slot = hash & mask;
     while (FKeySlots[slot] != 0) {
-        const TKey& existing = FKeys[FKeySlots[slot] - 1];
-        if (existing.Hash == hash && existing.Length == key.size() &&
-            std::memcmp(existing.Text, key.data(), key.size()) == 0)
-            return FKeySlots[slot] - 1;
+        const uint64_t entry = FKeySlots[slot];
+        if (static_cast<uint32_t>(entry >> 32) == hash) {
+            const auto keyId = static_cast<uint32_t>(entry) - 1;
+            const TKey& existing = FKeys[keyId];
+            if (Text(existing.Text, existing.Length) == key)
+                return keyId;
+        }
         slot = (slot + 1) & mask;
     }
-    // A key equal to the file's name shares the name's bytes.
-    const char* text = storedName != nullptr ? storedName : Store(key);
-    FKeys.push_back({text, static_cast<uint32_t>(key.size()), hash});
+    const uint32_t text = keyIsName ? storedName : Store(key);
+    FKeys.push_back({text, static_cast<uint32_t>(key.size())});
     const auto keyId = static_cast<uint32_t>(FKeys.size() - 1);
-    FKeySlots[slot] = keyId + 1;
+    FKeySlots[slot] = (static_cast<uint64_t>(hash) << 32) | (keyId + 1);
     if (FKeys.size() * 2 > FKeySlots.size())
         GrowKeySlots();
     return keyId;
 }
 
 void TPendingFiles::GrowKeySlots() {
-    std::vector<uint32_t> slots(FKeySlots.size() * 2, 0);
+    std::vector<uint64_t> slots(FKeySlots.size() * 2, 0);
     const size_t mask = slots.size() - 1;
-    for (uint32_t keyId = 0; keyId < FKeys.size(); ++keyId) {
-        size_t slot = FKeys[keyId].Hash & mask;
+    for (const uint64_t entry : FKeySlots) {
+        if (entry == 0)
+            continue;
+        size_t slot = (entry >> 32) & mask;
         while (slots[slot] != 0)
             slot = (slot + 1) & mask;
-        slots[slot] = keyId + 1;
+        slots[slot] = entry;
     }
     FKeySlots = std::move(slots);
 }

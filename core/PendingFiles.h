@@ -21,37 +21,55 @@ public:
     void Add(uint32_t dir, std::string_view name, std::string_view key);
     void Clear();
 
+    // The walk is over: releases what only adding needed.
+    void EndCollecting();
+
     uint32_t Count() const { return static_cast<uint32_t>(FFiles.size()); }
-    std::string_view Name(uint32_t file) const { return {FFiles[file].Name, FFiles[file].NameLength}; }
+    std::string_view Name(uint32_t file) const {
+        return Text(FFiles[file].Name, FFiles[file].NameLength);
+    }
+    uint32_t DirIndex(uint32_t file) const { return FFiles[file].Dir; }
     const TDirRef& Dir(uint32_t file) const { return FDirs[FFiles[file].Dir]; }
     uint32_t KeyId(uint32_t file) const { return FFiles[file].Key; }
 
     // Distinct name keys, numbered from 0 in the order they were first met.
     uint32_t KeyCount() const { return static_cast<uint32_t>(FKeys.size()); }
-    std::string_view Key(uint32_t keyId) const { return {FKeys[keyId].Text, FKeys[keyId].Length}; }
+    std::string_view Key(uint32_t keyId) const {
+        return Text(FKeys[keyId].Text, FKeys[keyId].Length);
+    }
 
 private:
+    // Texts are stored in blocks of 1 MiB and referred to by block number and offset, which
+    // keeps a file's entry at 16 bytes.
+    static constexpr unsigned BlockBits = 20;
+    static constexpr size_t BlockSize = size_t{1} << BlockBits;
+    static constexpr size_t MaxTextLength = 0xffff;
+
     struct TFile {
-        const char* Name;
-        uint32_t NameLength;
+        uint32_t Name;
         uint32_t Dir;
         uint32_t Key;
+        uint16_t NameLength;
     };
     struct TKey {
-        const char* Text;
+        uint32_t Text;
         uint32_t Length;
-        uint32_t Hash;
     };
 
-    const char* Store(std::string_view text);
-    uint32_t FindOrAddKey(std::string_view key, const char* storedName);
+    std::string_view Text(uint32_t ref, uint32_t length) const {
+        return {FBlocks[ref >> BlockBits].get() + (ref & (BlockSize - 1)), length};
+    }
+    uint32_t Store(std::string_view text);
+    // A key equal to the file's name shares the name's stored bytes.
+    uint32_t FindOrAddKey(std::string_view key, bool keyIsName, uint32_t storedName);
     void GrowKeySlots();
 
     std::vector<std::unique_ptr<char[]>> FBlocks;
     size_t FBlockUsed = 0;
-    size_t FBlockSize = 0;
     std::vector<TDirRef> FDirs;
     std::deque<TFile> FFiles;
-    std::vector<TKey> FKeys;
-    std::vector<uint32_t> FKeySlots; // open addressing: key id + 1, or 0 for a free slot
+    std::deque<TKey> FKeys;
+    // Open addressing: the key's hash in the high half and its id + 1 in the low half, or 0 for
+    // a free slot; the hash spares most visits to the key itself.
+    std::vector<uint64_t> FKeySlots;
 };

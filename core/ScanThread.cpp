@@ -24,7 +24,8 @@ public:
 
     uint32_t BeginDirectory(const std::string& dir) override { return FPending.AddDir(dir); }
     void CollectFile(uint32_t dirIndex, std::string_view name) override {
-        FPending.Add(dirIndex, name, FThread.NameKey(name));
+        FThread.NameKey(name, FKey);
+        FPending.Add(dirIndex, name, FKey);
     }
     void EnteringSubdirectory(int directoriesRead) override {
         FProgress(static_cast<int32_t>(FPending.Count()), directoriesRead);
@@ -34,6 +35,7 @@ private:
     const TScanThread& FThread;
     TPendingFiles& FPending;
     std::function<void(int32_t, int32_t)> FProgress;
+    std::string FKey; // reused for every file
 };
 
 } // namespace
@@ -89,13 +91,20 @@ std::string TScanThread::StripIgnoreChars(std::string key) const {
 }
 
 std::string TScanThread::NameKey(std::string_view name) const {
-    std::string key(name);
+    std::string key;
+    NameKey(name, key);
+    return key;
+}
+
+void TScanThread::NameKey(std::string_view name, std::string& key) const {
+    key.assign(name);
     if (FOptions.CaseSensitive)
-        return key;
+        return;
     for (char& c : key)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
-    return FHasIgnoreChars ? StripIgnoreChars(std::move(key)) : key;
+    if (FHasIgnoreChars)
+        key = StripIgnoreChars(std::move(key));
 }
 
 void TScanThread::Send(uint32_t message, int32_t first, int32_t second) {
@@ -129,6 +138,7 @@ void TScanThread::RunScan() {
             walker.ScanRoot(dir); // an empty entry names no directory and is passed by
     }
 
+    pending.EndCollecting();
     auto filesRead = static_cast<int32_t>(pending.Count());
     if (FStopRequested) {
         filesRead = 0;

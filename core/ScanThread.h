@@ -37,6 +37,7 @@ public:
     std::string StripIgnoreChars(std::string key) const;
     // The name key under which a file of that name is collected.
     std::string NameKey(std::string_view name) const;
+    void NameKey(std::string_view name, std::string& key) const;
 
     // The masks of the prepared scan, after the empty-types rule ("*.*").
     const std::vector<std::string>& Masks() const { return FMasks; }

@@ -2,6 +2,8 @@
 #include "ResultRows.h"
 
 #include <gtest/gtest.h>
+#include <random>
+#include <unicode/ucol.h>
 
 namespace {
 
@@ -41,6 +43,38 @@ TEST(FileInfoListTest, AccentsCountButCaseDoesNot) {
     list.Add("\xc3\xa9t\xc3\xa9.txt", nullptr); // "été.txt"
     EXPECT_EQ(list.IndexOf("\xc3\x89T\xc3\x89.TXT"), 0); // "ÉTÉ.TXT"
     EXPECT_EQ(list.IndexOf("ete.txt"), -1);
+}
+
+// ASCII names are compared through a table built from the collation; it must agree with ICU.
+TEST(NameCollatorTest, AsciiTableAgreesWithIcu) {
+    const TNameCollator collator;
+    EXPECT_TRUE(collator.HasAsciiTable());
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* icu = ucol_open("", &status); // the tests run in C.UTF-8: the root collation
+    ASSERT_TRUE(U_SUCCESS(status));
+    ucol_setStrength(icu, UCOL_SECONDARY);
+
+    std::mt19937 random(7);
+    auto randomText = [&] {
+        std::string text;
+        const int length = static_cast<int>(random() % 6);
+        for (int i = 0; i < length; ++i) {
+            // Mostly a few letters, so that texts share prefixes and differ in case; sometimes
+            // any ASCII character, controls and punctuation included.
+            text += random() % 3 != 0 ? "aAbB_ 1-."[random() % 9] : static_cast<char>(1 + random() % 127);
+        }
+        return text;
+    };
+    auto sign = [](int value) { return (value > 0) - (value < 0); };
+    for (int i = 0; i < 20000; ++i) {
+        const std::string a = randomText();
+        const std::string b = randomText();
+        status = U_ZERO_ERROR;
+        const int expected = ucol_strcollUTF8(icu, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                                              static_cast<int32_t>(b.size()), &status);
+        ASSERT_EQ(sign(collator.Compare(a, b)), sign(expected)) << '"' << a << "\" vs \"" << b << '"';
+    }
+    ucol_close(icu);
 }
 
 TEST(FileInfoListTest, GroupsKeepTheirOrderAndAssignCopiesDeeply) {

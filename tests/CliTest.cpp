@@ -1,0 +1,112 @@
+#include "TestTree.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace {
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+// Runs twinseek-cli through the shell, with standard error captured in a file (so it is not a
+// terminal and no progress line appears).
+TRun RunCli(const std::string& arguments) {
+    TTestTree scratch;
+    const std::string errFile = scratch / "stderr";
+    const std::string command =
+        std::string(TWINSEEK_CLI) + " " + arguments + " 2>'" + errFile + "'";
+    TRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    std::array<char, 4096> buffer{};
+    size_t read = 0;
+    while ((read = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        run.Out.append(buffer.data(), read);
+    const int status = pclose(pipe);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errFile);
+    std::stringstream text;
+    text << err.rdbuf();
+    run.Err = text.str();
+    return run;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+TEST(CliTest, ReportsTheDuplicatesOfAScan) {
+    TTestTree tree{{"a/x.txt", 10}, {"b/x.txt", 10}, {"b/X.TXT", 20}, {"a/unique.txt", 1}};
+    const TRun run = RunCli("--scan " + Quoted(tree.Root()) + " --compare name-size");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    // Sizes 10, 10 and 20 under name-size: the two files of size 10 form the only row; the
+    // newest-first order puts b before a.
+    const std::string expected = "Scanned files:    4\r\n"
+                                 "Duplicated files: 1\r\n"
+                                 "Scan time:        00:00:00\r\n"
+                                 "\r\n"
+                                 "x.txt\r\n" +
+                                 tree.Root() + "/b/x.txt, 10, 02/01/03 10:11:12,\r\n" +
+                                 tree.Root() + "/a/x.txt, 10, 02/01/03 10:11:12,\r\n";
+    EXPECT_EQ(run.Out, expected);
+}
+
+TEST(CliTest, OptionsReachTheScan) {
+    TTestTree tree{{"a/File_A.txt", 1}, {"b/File A.txt", 1}, {"c/FileA.doc", 1}, {"old/FileA.txt", 1}};
+    const std::string root = Quoted(tree.Root());
+    // Ignored characters, the exclude list and the masks all take list texts.
+    TRun run = RunCli("--scan " + root + " --ignore '_;\" \"' --types '*.txt' --exclude " +
+                      Quoted(tree / "old") + " --compare 3");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("Scanned files:    2\r\n"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("\r\nfilea.txt\r\n"), std::string::npos) << run.Out;
+
+    run = RunCli("--scan " + root + " --ignore _ --case-sensitive --compare name");
+    EXPECT_NE(run.Out.find("Duplicated files: 0\r\n"), std::string::npos) << run.Out;
+}
+
+TEST(CliTest, WritesTheReportToAFile) {
+    TTestTree tree{{"a/x", 1}, {"b/x", 1}};
+    const std::string report = tree / "report.txt";
+    const TRun run = RunCli("--scan " + Quoted(tree.Root()) + " --report " + Quoted(report));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    std::ifstream in(report, std::ios::binary);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "Scanned files:    2\r");
+}
+
+TEST(CliTest, FailuresAndUsage) {
+    TTestTree tree;
+    TRun run = RunCli("--scan " + Quoted(tree.Root()) + " --report " + Quoted(tree / "no/such/dir/r.txt"));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("File not found"), std::string::npos) << run.Err;
+
+    run = RunCli("--compare sideways");
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("Usage:"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+
+    run = RunCli("--no-such-option");
+    EXPECT_EQ(run.Status, 2);
+
+    run = RunCli("--help");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("--case-sensitive"), std::string::npos);
+
+    // Any integer is a compare mode; those outside 0..3 compare by name only.
+    TTestTree sizes{{"a/x", 1}, {"b/x", 2}};
+    run = RunCli("--scan " + Quoted(sizes.Root()) + " --compare 9");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("Duplicated files: 1\r\n"), std::string::npos) << run.Out;
+}
+
+} // namespace
