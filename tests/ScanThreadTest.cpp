@@ -1,0 +1,352 @@
+#include "ScanThread.h"
+#include "RecordingListener.h"
+#include "TestTree.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using TStrings = std::vector<std::string>;
+using TMessages = std::vector<TRecordedMessage>;
+
+constexpr int64_t GiB = int64_t{1} << 30;
+
+TOptionRec Options(const std::string& scanPath, int32_t compareMode = cmNameOnly) {
+    TOptionRec options;
+    options.CompareMode = compareMode;
+    options.ScanPath = scanPath;
+    return options;
+}
+
+// One scan thread with its listener and result list, as a window holds them.
+struct TScan {
+    TFileInfoList List;
+    TRecordingListener Listener{List};
+    TScanThread Thread{Listener, List};
+
+    // Runs one scan to its end (bounded).
+    bool Run(const TOptionRec& options) {
+        const int done = Listener.DoneCount();
+        Thread.StartScan(options);
+        return Listener.WaitForDone(done + 1, 30s);
+    }
+    // The result list at WM_SCAN_DONE with paths relative to the tree.
+    TStrings Result(const TTestTree& tree) const {
+        TStrings lines = Listener.Result();
+        for (std::string& line : lines)
+            for (size_t at; (at = line.find(tree.Root() + "/")) != std::string::npos;)
+                line.erase(at, tree.Root().size() + 1);
+        return lines;
+    }
+};
+
+TEST(ScanThreadTest, SendsTheMessagesOfAPlainScan) {
+    TTestTree single{{"a.txt"}, {"b.txt"}};
+    TScan scan;
+    ASSERT_TRUE(scan.Run(Options(single.Root())));
+    EXPECT_EQ(scan.Listener.Messages(), (TMessages{{WM_SCAN_CHECK, 0, 0}, {WM_SCAN_DONE, 2, 0}}));
+    EXPECT_EQ(scan.Result(single), TStrings{});
+
+    // The first file starts the group; each of the others joins it with the falling count.
+    TTestTree three{{"a/x.txt"}, {"b/x.txt"}, {"c/x.txt"}};
+    TScan second;
+    ASSERT_TRUE(second.Run(Options(three.Root())));
+    const TMessages expected = {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 1, 2},
+                                {WM_SCAN_PROGRESS, 2, 3}, {WM_SCAN_CHECK, 1, 0},
+                                {WM_SCAN_CHECK, 0, 0},    {WM_SCAN_CHECK, 0, 0},
+                                {WM_SCAN_DONE, 3, 0}};
+    EXPECT_EQ(second.Listener.Messages(), expected);
+    EXPECT_EQ(second.Result(three), TStrings{"x.txt: c/x.txt, b/x.txt, a/x.txt"});
+}
+
+TEST(ScanThreadTest, GroupsFilesUnderTheirNameKeys) {
+    TTestTree tree{{"case/a/Readme.TXT"},
+                   {"case/b/readme.txt"},
+                   {"ignore/a/File_A.txt"},
+                   {"ignore/b/File A.txt"},
+                   {"ignore/c/FileA.txt"}};
+    const TStrings folded = {"readme.txt: case/b/readme.txt, case/a/Readme.TXT"};
+    // Two single files: the lookups find each other, but only identical keys group.
+    const TStrings kept = {"Readme.TXT: case/a/Readme.TXT", "readme.txt: case/b/readme.txt"};
+    const TStrings stripped = {
+        "filea.txt: ignore/c/FileA.txt, ignore/b/File A.txt, ignore/a/File_A.txt"};
+    struct TCase {
+        std::string Dir;
+        bool CaseSensitive;
+        std::string IgnoreChar;
+        TStrings Result;
+    } cases[] = {
+        {"case", false, "", folded},
+        {"case", true, "", kept},
+        {"ignore", false, "_;\" \"", stripped},
+        {"ignore", true, "_;\" \"", {}}, // the ignore entries are not used
+    };
+    for (const TCase& c : cases) {
+        TScan scan;
+        TOptionRec options = Options(tree / c.Dir);
+        options.CaseSensitive = c.CaseSensitive;
+        options.IgnoreChar = c.IgnoreChar;
+        ASSERT_TRUE(scan.Run(options));
+        EXPECT_EQ(scan.Result(tree), c.Result) << c.Dir << ", case sensitive " << c.CaseSensitive;
+    }
+}
+
+TEST(ScanThreadTest, BuildsNameKeys) {
+    const std::string E = "\xc3\x89"; // capital E with acute accent
+    struct TCase {
+        std::string IgnoreChar;
+        bool CaseSensitive;
+        std::string Name;
+        std::string Stripped; // by StripIgnoreChars alone
+        std::string Key;      // by NameKey: folded, then stripped
+    } cases[] = {
+        {"ab", false, "aabb", "ab", "ab"}, // one pass: what the removal joins stays
+        {"aa", false, "aaaaa", "a", "a"},
+        {"b;ab", false, "xaabb", "xaa", "xaa"}, // entries apply in list order
+        {"ab;b", false, "xaabb", "xa", "xa"},
+        {"\"\"", false, "a b", "a b", "a b"}, // an empty entry removes nothing
+        {";a", false, "banana", "bnn", "bnn"},
+        {"A", false, "File_A.TXT", "File_.TXT", "file_a.txt"},       // entries are not folded
+        {"", false, E + "COLE.TXT", E + "COLE.TXT", E + "cole.txt"}, // ASCII letters only
+        {"_", true, "File_A.TXT", "FileA.TXT", "File_A.TXT"},        // not applied with case
+    };
+    for (const TCase& c : cases) {
+        TScan scan;
+        TOptionRec options = Options("");
+        options.IgnoreChar = c.IgnoreChar;
+        options.CaseSensitive = c.CaseSensitive;
+        ASSERT_TRUE(scan.Run(options));
+        EXPECT_EQ(scan.Thread.StripIgnoreChars(c.Name), c.Stripped)
+            << c.IgnoreChar << " / " << c.Name;
+        EXPECT_EQ(scan.Thread.NameKey(c.Name), c.Key) << c.IgnoreChar << " / " << c.Name;
+    }
+}
+
+TEST(ScanThreadTest, ComparesFilesAsTheCompareModeAsks) {
+    // Two-second steps: T and T+1 share one (T is even), T+2 starts the next.
+    constexpr time_t T = TTestTree::DefaultTime;
+    TTestTree tree{{"a/x.txt", 10, T}, {"b/x.txt", 20, T + 1}, {"c/x.txt", 10, T + 2}};
+    const TStrings nameOnly = {"x.txt: c/x.txt, b/x.txt, a/x.txt"};
+    struct TCase {
+        int32_t Mode;
+        TStrings Result;
+    } cases[] = {
+        {cmNameSizeTime, {"x.txt: a/x.txt", "x.txt: b/x.txt", "x.txt: c/x.txt"}},
+        {cmNameSize, {"x.txt: b/x.txt", "x.txt: c/x.txt, a/x.txt"}},
+        {cmNameTime, {"x.txt: b/x.txt, a/x.txt", "x.txt: c/x.txt"}},
+        {cmNameOnly, nameOnly},
+        {7, nameOnly},
+        {-1, nameOnly},
+    };
+    for (const TCase& c : cases) {
+        TScan scan;
+        ASSERT_TRUE(scan.Run(Options(tree.Root(), c.Mode)));
+        EXPECT_EQ(scan.Result(tree), c.Result) << "mode " << c.Mode;
+    }
+}
+
+TEST(ScanThreadTest, PutsTheFileFoundLastFirst) {
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}};
+    TScan scan;
+    ASSERT_TRUE(scan.Run(Options(tree / "a;" + tree / "b", cmNameSizeTime)));
+    EXPECT_EQ(scan.Listener.Messages(),
+              (TMessages{{WM_SCAN_CHECK, 0, 0}, {WM_SCAN_CHECK, 0, 0}, {WM_SCAN_DONE, 2, 0}}));
+    EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: b/x.txt, a/x.txt"});
+
+    ASSERT_TRUE(scan.Run(Options(tree / "b;" + tree / "a", cmNameSizeTime)));
+    EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: a/x.txt, b/x.txt"});
+}
+
+TEST(ScanThreadTest, UsesStarDotStarWhenNoFileTypesAreGiven) {
+    TTestTree tree{{"a/readme"}, {"b/readme"}, {"b/notes.txt"}};
+    struct TCase {
+        std::string FileTypes;
+        TStrings Masks;
+        TStrings Result;
+    } cases[] = {
+        {"", {"*.*"}, {"readme: b/readme, a/readme"}},
+        {"  ", {"*.*"}, {"readme: b/readme, a/readme"}},
+        {"\t", {"*.*"}, {"readme: b/readme, a/readme"}},
+        {"*.TXT; *.doc", {"*.TXT", "*.doc"}, {}},
+    };
+    for (const TCase& c : cases) {
+        TScan scan;
+        TOptionRec options = Options(tree.Root());
+        options.FileTypes = c.FileTypes;
+        ASSERT_TRUE(scan.Run(options));
+        EXPECT_EQ(scan.Thread.Masks(), c.Masks) << '"' << c.FileTypes << '"';
+        EXPECT_EQ(scan.Result(tree), c.Result) << '"' << c.FileTypes << '"';
+    }
+}
+
+TEST(ScanThreadTest, KeepsSizesOfFourGibibytesAndMore) {
+    // Sparse files; with sizes cut to 32 bits, 5 GiB would equal 1 GiB.
+    TTestTree tree{{"a/x.bin", 3 * GiB},
+                   {"b/x.bin", 3 * GiB},
+                   {"c/x.bin", GiB},
+                   {"d/y.bin", 5 * GiB},
+                   {"e/y.bin", GiB}};
+    TScan scan;
+    ASSERT_TRUE(scan.Run(Options(tree.Root(), cmNameSize)));
+    EXPECT_EQ(scan.Result(tree), (TStrings{"x.bin: b/x.bin, a/x.bin", "x.bin: c/x.bin",
+                                           "y.bin: d/y.bin", "y.bin: e/y.bin"}));
+    // The thread leaves the list alone after WM_SCAN_DONE.
+    ASSERT_EQ(scan.List.Count(), 4);
+    EXPECT_EQ(scan.List.FirstInfo(0).Size, 3 * GiB);
+    EXPECT_EQ(scan.List.FirstInfo(2).Size, 5 * GiB);
+}
+
+TEST(ScanThreadTest, StopDuringTheWalkEndsWithoutGrouping) {
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}, {"c/x.txt"}, {"d/x.txt"}};
+    const TStrings full = {"x.txt: d/x.txt, c/x.txt, b/x.txt, a/x.txt"};
+    TScan scan;
+    std::atomic<bool> stopAtProgress{false};
+    scan.Listener.OnMessage = [&](const TRecordedMessage& message) {
+        if (message.Message == WM_SCAN_PROGRESS && stopAtProgress.exchange(false))
+            scan.Thread.StopScan();
+    };
+    // A complete scan first, so that a result list left over would show.
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    ASSERT_EQ(scan.Result(tree), full);
+
+    stopAtProgress = true;
+    const size_t before = scan.Listener.Messages().size();
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    const TMessages messages = scan.Listener.Messages();
+    EXPECT_EQ(TMessages(messages.begin() + static_cast<std::ptrdiff_t>(before), messages.end()),
+              (TMessages{{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_DONE, 0, 0}}));
+    EXPECT_EQ(scan.Result(tree), TStrings{});
+
+    // The next scan starts afresh.
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    EXPECT_EQ(scan.Listener.Messages().back(), (TRecordedMessage{WM_SCAN_DONE, 4, 0}));
+    EXPECT_EQ(scan.Result(tree), full);
+}
+
+TEST(ScanThreadTest, StopDuringTheGroupingKeepsTheGroupsBuiltSoFar) {
+    TTestTree tree{{"a/x.txt"}, {"a/y.txt"}, {"a/z.txt"}, {"b/x.txt"},
+                   {"b/y.txt"}, {"b/z.txt"}, {"c/x.txt"}};
+    TScan scan;
+    bool stopped = false; // touched by the scan thread only
+    scan.Listener.OnMessage = [&](const TRecordedMessage& message) {
+        if (message.Message == WM_SCAN_CHECK && message.First != 0 && !stopped) {
+            stopped = true;
+            scan.Thread.StopScan();
+        }
+    };
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    const TMessages expected = {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 3, 2},
+                                {WM_SCAN_PROGRESS, 6, 3}, {WM_SCAN_CHECK, 5, 0},
+                                {WM_SCAN_CHECK, 0, 0},    {WM_SCAN_DONE, 7, 0}};
+    EXPECT_EQ(scan.Listener.Messages(), expected);
+    EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: c/x.txt, b/x.txt"});
+}
+
+int CompleteScans(const TRecordingListener& listener, int32_t files) {
+    int complete = 0;
+    for (const TRecordedMessage& message : listener.Messages())
+        complete += message == TRecordedMessage{WM_SCAN_DONE, files, 0};
+    return complete;
+}
+
+TEST(ScanThreadTest, AStartRightAfterTheEndIsNeverLost) {
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}};
+    const TOptionRec options = Options(tree.Root());
+    constexpr int Scans = 50;
+
+    // Started from the handler of WM_SCAN_DONE: the thread is certainly not asleep yet.
+    TScan fromHandler;
+    int started = 1; // touched by the scan thread only
+    fromHandler.Listener.OnMessage = [&](const TRecordedMessage& message) {
+        if (message.Message == WM_SCAN_DONE && started < Scans) {
+            ++started;
+            fromHandler.Thread.StartScan(options);
+        }
+    };
+    fromHandler.Thread.StartScan(options);
+    ASSERT_TRUE(fromHandler.Listener.WaitForDone(Scans, 30s))
+        << fromHandler.Listener.DoneCount() << " of " << Scans << " scans ended";
+    EXPECT_EQ(CompleteScans(fromHandler.Listener, 2), Scans);
+
+    // Started by the test thread the moment it sees the end, racing the thread back to sleep
+    // (ThreadSanitizer then also sees whether the thread still touches scan data).
+    TScan fromOwner;
+    for (int i = 1; i <= Scans; ++i) {
+        fromOwner.Thread.StartScan(options);
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (fromOwner.Listener.DoneCount() < i && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        ASSERT_EQ(fromOwner.Listener.DoneCount(), i) << "scan " << i << " was lost";
+    }
+    EXPECT_EQ(CompleteScans(fromOwner.Listener, 2), Scans);
+    EXPECT_EQ(fromOwner.Result(tree), TStrings{"x.txt: b/x.txt, a/x.txt"});
+}
+
+// A scan thread whose objects live as long as anyone uses them, so that a destruction that hangs
+// can be left behind on its own thread while the test fails.
+struct TOwnedScan {
+    TFileInfoList List;
+    TRecordingListener Listener{List};
+    std::unique_ptr<TScanThread> Thread = std::make_unique<TScanThread>(Listener, List);
+};
+
+bool DestroyedWithin(std::chrono::seconds timeout, const std::shared_ptr<TOwnedScan>& scan) {
+    auto finished = std::make_shared<std::promise<void>>();
+    std::future<void> done = finished->get_future();
+    std::thread([scan, finished] {
+        scan->Thread.reset();
+        finished->set_value();
+    }).detach();
+    return done.wait_for(timeout) == std::future_status::ready;
+}
+
+TEST(ScanThreadTest, DestroyingASleepingThreadEnds) {
+    EXPECT_TRUE(DestroyedWithin(10s, std::make_shared<TOwnedScan>())) << "never started";
+
+    TTestTree tree{{"a.txt"}};
+    auto scan = std::make_shared<TOwnedScan>();
+    scan->Thread->StartScan(Options(tree.Root()));
+    ASSERT_TRUE(scan->Listener.WaitForDone(1, 10s));
+    EXPECT_TRUE(DestroyedWithin(10s, scan)) << "after a scan";
+}
+
+TEST(ScanThreadTest, DestroyingAScanningThreadEndsTheScan) {
+    constexpr int Dirs = 50;
+    TTestTree tree;
+    for (int i = 0; i < Dirs; ++i)
+        tree.File("d" + std::to_string(100 + i) + "/x.txt");
+
+    // Destroy while the walk runs, and while the grouping runs: each message is held a little,
+    // so that the whole scan would take far longer than the destruction may.
+    for (const uint32_t during : {WM_SCAN_PROGRESS, WM_SCAN_CHECK}) {
+        // Shared with the hook, which may outlive this loop if a destruction hangs.
+        struct THold {
+            std::promise<void> Reached;
+            std::atomic<bool> Signalled{false};
+            std::atomic<int> Count{0};
+        };
+        auto hold = std::make_shared<THold>();
+        auto scan = std::make_shared<TOwnedScan>();
+        scan->Listener.OnMessage = [hold, during](const TRecordedMessage& message) {
+            if (message.Message != during)
+                return;
+            ++hold->Count;
+            if (!hold->Signalled.exchange(true))
+                hold->Reached.set_value();
+            std::this_thread::sleep_for(20ms);
+        };
+        scan->Thread->StartScan(Options(tree.Root()));
+        ASSERT_EQ(hold->Reached.get_future().wait_for(30s), std::future_status::ready);
+        ASSERT_TRUE(DestroyedWithin(10s, scan)) << "message " << during;
+        EXPECT_LT(hold->Count.load(), Dirs / 2) << "the scan went on after the destruction began";
+        EXPECT_LE(scan->Listener.DoneCount(), 1);
+    }
+}
+
+} // namespace
