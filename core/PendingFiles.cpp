@@ -38,7 +38,7 @@ uint32_t TPendingFiles::Store(std::string_view text) {
     if (FBlocks.empty() || FBlockUsed + text.size() > BlockSize) {
         if (FBlocks.size() >= (size_t{1} << (32 - BlockBits)))
             throw std::length_error("Too many file names for one scan");
-        FBlocks.push_back(std::make_unique<char[]>(BlockSize));
+        FBlocks.emplace_back(new char[BlockSize]); // no need to clear what is written before read
         FBlockUsed = 0;
     }
     char* target = FBlocks.back().get() + FBlockUsed;
