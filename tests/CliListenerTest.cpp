@@ -1,0 +1,63 @@
+#include "CliListener.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The progress line of the command line, written to a memory stream in place of a terminal.
+class CliListenerTest : public testing::Test {
+protected:
+    void SetUp() override { Stream = open_memstream(&Buffer, &Size); }
+    void TearDown() override {
+        if (Stream != nullptr)
+            std::fclose(Stream);
+        std::free(Buffer);
+    }
+    std::string Output() {
+        std::fflush(Stream);
+        return std::string(Buffer, Size);
+    }
+
+    char* Buffer = nullptr;
+    size_t Size = 0;
+    FILE* Stream = nullptr;
+};
+
+TEST_F(CliListenerTest, ShowsProgressAndTakesTheResultOverAtTheEnd) {
+    TFileInfoList resultList;
+    auto group = std::make_unique<TFileGroup>();
+    group->Add(FileInfoForPath("/a/x"));
+    resultList.Add("single", std::move(group));
+    group = std::make_unique<TFileGroup>();
+    group->Add(FileInfoForPath("/a/y"));
+    group->Add(FileInfoForPath("/b/y"));
+    resultList.Add("y", std::move(group));
+
+    TCliListener listener(resultList, Stream, TLocaleFormats());
+    listener.Start();
+    listener.ScanMessage(WM_SCAN_PROGRESS, 5, 2);
+    EXPECT_EQ(Output(), "\rTime: 00:00:00  Files read: 5  Directories read: 2\x1b[K");
+    listener.ScanMessage(WM_SCAN_CHECK, 0, 0); // the last check is always shown
+    EXPECT_NE(Output().find("\rTime: 00:00:00  Files to check: 0\x1b[K"), std::string::npos);
+
+    listener.ScanMessage(WM_SCAN_DONE, 3, 0);
+    listener.WaitDone();
+    EXPECT_EQ(Output().substr(Output().size() - 4), "\r\x1b[K"); // the line is cleared
+    EXPECT_EQ(listener.FilesRead(), 3);
+    EXPECT_EQ(resultList.Count(), 0);
+    ASSERT_EQ(listener.Rows().size(), 1u);
+    EXPECT_EQ(listener.Rows()[0].Caption, "y");
+}
+
+TEST_F(CliListenerTest, WithoutATerminalNothingIsShown) {
+    TFileInfoList resultList;
+    TCliListener listener(resultList, nullptr, TLocaleFormats());
+    listener.Start();
+    listener.ScanMessage(WM_SCAN_PROGRESS, 5, 2);
+    listener.ScanMessage(WM_SCAN_DONE, 0, 0);
+    listener.WaitDone();
+    EXPECT_EQ(Output(), "");
+}
+
+} // namespace
