@@ -1,5 +1,6 @@
 #include "DirWalker.h"
 #include "RecordingListener.h"
+#include "ScanFixture.h"
 #include "ScanThread.h"
 #include "TestTree.h"
 #include "VirtualFileSystems.h"
@@ -71,28 +72,13 @@ TWalk Walk(const TTestTree& tree, const TStrings& roots, const TStrings& masks =
 }
 
 // A whole scan through the thread, for the rules that only show in its messages or its groups.
-struct TScan {
-    TFileInfoList List;
-    TRecordingListener Listener{List};
-    TScanThread Thread{Listener, List};
-
-    bool Run(const std::string& scanPath, const std::string& excludePath = {}) {
-        TOptionRec options;
-        options.CompareMode = cmNameOnly;
-        options.ScanPath = scanPath;
-        options.ExcludePath = excludePath;
-        const int done = Listener.DoneCount();
-        Thread.StartScan(options);
-        return Listener.WaitForDone(done + 1, std::chrono::seconds(30));
-    }
-    TStrings Result(const TTestTree& tree) const {
-        TStrings lines = Listener.Result();
-        for (std::string& line : lines)
-            for (size_t at; (at = line.find(tree.Root() + "/")) != std::string::npos;)
-                line.erase(at, tree.Root().size() + 1);
-        return lines;
-    }
-};
+bool RunScan(TScan& scan, const std::string& scanPath, const std::string& excludePath = {}) {
+    TOptionRec options;
+    options.CompareMode = cmNameOnly;
+    options.ScanPath = scanPath;
+    options.ExcludePath = excludePath;
+    return scan.Run(options);
+}
 
 TEST(DirWalkerTest, WalksFilesFirstThenSubdirectoriesInByteOrder) {
     TTestTree tree{{"a.txt"},   {"B.txt"},  {"_.txt"},   {"\xc3\xa9.txt"},
@@ -124,7 +110,7 @@ TEST(DirWalkerTest, CollectsRegularFilesOnlyAndNeverOpensThem) {
     ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
 
     TScan scan;
-    const bool done = scan.Run(tree.Root());
+    const bool done = RunScan(scan, tree.Root());
     if (!done) {
         // A walk stuck in opening the FIFO is released by a writer, so that the test can end.
         const int fd = open((tree / "b/x.txt").c_str(), O_WRONLY | O_NONBLOCK);
@@ -147,7 +133,7 @@ TEST(DirWalkerTest, CountsEnteredSubdirectoriesOnly) {
     TTestTree tree{{"a.txt"},      {"sub1/b.txt"},   {"sub1/deep/c.txt"},
                    {"sub2/d.txt"}, {".Trash/e.txt"}, {"skip/f.txt"}};
     TScan scan;
-    ASSERT_TRUE(scan.Run(tree.Root(), tree / "skip"));
+    ASSERT_TRUE(RunScan(scan, tree.Root(), tree / "skip"));
     const std::vector<TRecordedMessage> expected = {{WM_SCAN_PROGRESS, 1, 1},
                                                     {WM_SCAN_PROGRESS, 2, 2},
                                                     {WM_SCAN_PROGRESS, 3, 3},
@@ -272,7 +258,7 @@ TEST(DirWalkerTest, EmptyScanPathEntriesAreNotWalked) {
     // An empty entry walked as a path would reach "/" (or the working directory).
     for (const std::string& scanPath : TStrings{";;", "\"\"", ";" + tree.Root() + ";\"\";"}) {
         TScan scan;
-        ASSERT_TRUE(scan.Run(scanPath)) << scanPath;
+        ASSERT_TRUE(RunScan(scan, scanPath)) << scanPath;
         const bool withTree = scanPath.find(tree.Root()) != std::string::npos;
         EXPECT_EQ(scan.Listener.Messages().back(),
                   (TRecordedMessage{WM_SCAN_DONE, withTree ? 2 : 0, 0}))
@@ -285,7 +271,7 @@ TEST(DirWalkerTest, EmptyScanPathEntriesAreNotWalked) {
 TEST(DirWalkerTest, AMissingScanRootGivesNothingAndNoError) {
     TTestTree tree;
     TScan scan;
-    ASSERT_TRUE(scan.Run(tree / "missing"));
+    ASSERT_TRUE(RunScan(scan, tree / "missing"));
     const std::vector<TRecordedMessage> expected = {{WM_SCAN_CHECK, 0, 0}, {WM_SCAN_DONE, 0, 0}};
     EXPECT_EQ(scan.Listener.Messages(), expected);
 }
@@ -343,7 +329,7 @@ TEST(DirWalkerTest, EntriesThatVanishAfterTheListingContributeNothing) {
         if (message.Message == WM_SCAN_PROGRESS && message.Second == 3)
             dups.Remove("a/x.txt");
     };
-    ASSERT_TRUE(scan.Run(dups.Root()));
+    ASSERT_TRUE(RunScan(scan, dups.Root()));
     EXPECT_EQ(scan.Result(dups), TStrings{"x.txt: c/x.txt, b/x.txt"});
 }
 

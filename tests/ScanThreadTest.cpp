@@ -1,5 +1,6 @@
 #include "ScanThread.h"
 #include "RecordingListener.h"
+#include "ScanFixture.h"
 #include "TestTree.h"
 
 #include <gtest/gtest.h>
@@ -24,27 +25,6 @@ TOptionRec Options(const std::string& scanPath, int32_t compareMode = cmNameOnly
     return options;
 }
 
-// One scan thread with its listener and result list, as a window holds them.
-struct TScan {
-    TFileInfoList List;
-    TRecordingListener Listener{List};
-    TScanThread Thread{Listener, List};
-
-    // Runs one scan to its end (bounded).
-    bool Run(const TOptionRec& options) {
-        const int done = Listener.DoneCount();
-        Thread.StartScan(options);
-        return Listener.WaitForDone(done + 1, 30s);
-    }
-    // The result list at WM_SCAN_DONE with paths relative to the tree.
-    TStrings Result(const TTestTree& tree) const {
-        TStrings lines = Listener.Result();
-        for (std::string& line : lines)
-            for (size_t at; (at = line.find(tree.Root() + "/")) != std::string::npos;)
-                line.erase(at, tree.Root().size() + 1);
-        return lines;
-    }
-};
 
 TEST(ScanThreadTest, SendsTheMessagesOfAPlainScan) {
     TTestTree single{{"a.txt"}, {"b.txt"}};

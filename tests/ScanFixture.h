@@ -1,0 +1,32 @@
+#pragma once
+
+#include "FileInfoList.h"
+#include "RecordingListener.h"
+#include "ScanThread.h"
+#include "TestTree.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+// One scan thread with its listener and result list, as a window holds them.
+struct TScan {
+    TFileInfoList List;
+    TRecordingListener Listener{List};
+    TScanThread Thread{Listener, List};
+
+    // Runs one scan to its end (bounded).
+    bool Run(const TOptionRec& options) {
+        const int done = Listener.DoneCount();
+        Thread.StartScan(options);
+        return Listener.WaitForDone(done + 1, std::chrono::seconds(30));
+    }
+    // The result list at WM_SCAN_DONE with paths relative to the tree.
+    std::vector<std::string> Result(const TTestTree& tree) const {
+        std::vector<std::string> lines = Listener.Result();
+        for (std::string& line : lines)
+            for (size_t at; (at = line.find(tree.Root() + "/")) != std::string::npos;)
+                line.erase(at, tree.Root().size() + 1);
+        return lines;
+    }
+};
