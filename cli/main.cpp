@@ -43,11 +43,7 @@ int UsageError(const CLI::App& app, const std::string& message) {
     return ExitUsage;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
-
+int Run(int argc, char** argv) {
     CLI::App app{"Finds files whose names occur more than once in the scanned directories and "
                  "writes a text report of them.",
                  "twinseek-cli"};
@@ -111,4 +107,16 @@ int main(int argc, char** argv) {
         return ExitFailure;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << "twinseek-cli: " << error.what() << '\n';
+        return ExitFailure;
+    }
 }
