@@ -1,7 +1,10 @@
 #include "CliListener.h"
+#include "ConfigFile.h"
+#include "IniFile.h"
 #include "IoError.h"
 #include "LocaleFormats.h"
 #include "OptionRec.h"
+#include "ResultListFile.h"
 #include "ScanThread.h"
 #include "TextReport.h"
 
@@ -43,29 +46,82 @@ int UsageError(const CLI::App& app, const std::string& message) {
     return ExitUsage;
 }
 
+// What the command line asks for, before it is turned into options.
+struct TArguments {
+    std::string ScanPath, ExcludePath, FileTypes, IgnoreChar, Compare;
+    bool CaseSensitive = false;
+    std::string Config, SaveConfig, SaveList, LoadList;
+    std::string Report = "-";
+};
+
+// The scan's result as the window would show it: rows and totals.
+struct TShownResult {
+    std::vector<TResultRow> Rows;
+    int32_t FilesRead = 0;
+    double ElapsedTime = 0;
+};
+
+TShownResult Scan(const TOptionRec& options, const TLocaleFormats& formats) {
+    TFileInfoList resultList;
+    TCliListener listener(resultList, isatty(STDERR_FILENO) ? stderr : nullptr, formats);
+    {
+        TScanThread scanThread(listener, resultList);
+        listener.Start();
+        scanThread.StartScan(options);
+        listener.WaitDone();
+    }
+    return {std::move(listener.Rows()), listener.FilesRead(), listener.ElapsedTime()};
+}
+
+void WriteReport(const std::string& reportFile, const TShownResult& result,
+                 const TLocaleFormats& formats) {
+    if (reportFile != "-") {
+        SaveTextReport(reportFile, result.FilesRead, result.ElapsedTime, result.Rows, formats);
+        return;
+    }
+    TTextFileWriter out = TTextFileWriter::ForDescriptor(STDOUT_FILENO);
+    WriteTextReport(out, result.FilesRead, result.ElapsedTime, result.Rows, formats);
+    out.Close();
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "twinseek-cli: " << message << '\n';
+    return ExitFailure;
+}
+
 int Run(int argc, char** argv) {
     CLI::App app{"Finds files whose names occur more than once in the scanned directories and "
                  "writes a text report of them.",
                  "twinseek-cli"};
-    TOptionRec options = DefaultOptions();
-    std::string compareText = "0";
-    std::string reportFile = "-";
-    app.add_option("--scan", options.ScanPath,
+    TArguments args;
+    app.add_option("--scan", args.ScanPath,
                    "Directories to scan, as a list text (entries separated by \";\", quoted with "
                    "\"\" when they hold blanks); default " + std::string(DefaultScanPath));
-    app.add_option("--exclude", options.ExcludePath,
+    app.add_option("--exclude", args.ExcludePath,
                    "Directories not to enter, as a list text (full paths without a trailing /)");
-    app.add_option("--types", options.FileTypes,
+    app.add_option("--types", args.FileTypes,
                    "File masks to collect, as a list text (\"*\" and \"?\"); default *.*");
-    app.add_option("--compare", compareText,
+    app.add_option("--compare", args.Compare,
                    "What else must agree besides the name: 0 or name-size-time (default), 1 or "
                    "name-size, 2 or name-time, 3 or name");
-    app.add_flag("--case-sensitive", options.CaseSensitive,
+    app.add_flag("--case-sensitive", args.CaseSensitive,
                  "Compare names exactly as found (no folding, no ignored characters)");
-    app.add_option("--ignore", options.IgnoreChar,
+    app.add_option("--ignore", args.IgnoreChar,
                    "Strings removed from names before comparing, as a list text (only when not "
                    "case-sensitive)");
-    app.add_option("--report", reportFile, "Write the text report to FILE (\"-\": standard output)")
+    app.add_option("--config", args.Config,
+                   "Take the options from a configuration file (*.twc); the options above "
+                   "override what they name")
+        ->option_text("FILE");
+    app.add_option("--save-config", args.SaveConfig,
+                   "Write the options to a configuration file and stop without scanning")
+        ->option_text("FILE");
+    app.add_option("--save-list", args.SaveList, "Also write the result as a result list file (*.twl)")
+        ->option_text("FILE");
+    app.add_option("--load-list", args.LoadList,
+                   "Instead of scanning, show the result of a result list file")
+        ->option_text("FILE");
+    app.add_option("--report", args.Report, "Write the text report to FILE (\"-\": standard output)")
         ->option_text("FILE");
 
     try {
@@ -76,35 +132,70 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         return UsageError(app, error.what());
     }
-    const std::optional<int32_t> compareMode = ParseCompareMode(compareText);
-    if (!compareMode)
-        return UsageError(app, "--compare: not a compare mode: " + compareText);
-    options.CompareMode = *compareMode;
 
-    const TLocaleFormats formats = TLocaleFormats::Current();
-    TFileInfoList resultList;
-    TCliListener listener(resultList, isatty(STDERR_FILENO) ? stderr : nullptr, formats);
-    {
-        TScanThread scanThread(listener, resultList);
-        listener.Start();
-        scanThread.StartScan(options);
-        listener.WaitDone();
+    // A configuration file fills a fresh, empty record, as the window does: a rejected file
+    // leaves every option empty.
+    TOptionRec options = args.Config.empty() ? DefaultOptions() : TOptionRec();
+    try {
+        if (!args.Config.empty())
+            LoadConfigFile(args.Config, options);
+    } catch (const EFileError& error) {
+        return Fail(error.what());
+    }
+    if (app.count("--scan") > 0)
+        options.ScanPath = args.ScanPath;
+    if (app.count("--exclude") > 0)
+        options.ExcludePath = args.ExcludePath;
+    if (app.count("--types") > 0)
+        options.FileTypes = args.FileTypes;
+    if (app.count("--ignore") > 0)
+        options.IgnoreChar = args.IgnoreChar;
+    if (args.CaseSensitive)
+        options.CaseSensitive = true;
+    if (app.count("--compare") > 0) {
+        const std::optional<int32_t> compareMode = ParseCompareMode(args.Compare);
+        if (!compareMode)
+            return UsageError(app, "--compare: not a compare mode: " + args.Compare);
+        options.CompareMode = *compareMode;
     }
 
-    try {
-        if (reportFile == "-") {
-            TTextFileWriter out = TTextFileWriter::ForDescriptor(STDOUT_FILENO);
-            WriteTextReport(out, listener.FilesRead(), listener.ElapsedTime(), listener.Rows(),
-                            formats);
-            out.Close();
-        } else {
-            SaveTextReport(reportFile, listener.FilesRead(), listener.ElapsedTime(),
-                           listener.Rows(), formats);
+    if (!args.SaveConfig.empty()) {
+        try {
+            SaveConfigFile(args.SaveConfig, options);
+        } catch (const EFileError& error) {
+            return Fail(error.what());
         }
+        return 0;
+    }
+
+    const TLocaleFormats formats = TLocaleFormats::Current();
+    TShownResult result;
+    if (!args.LoadList.empty()) {
+        TFileInfoList resultList;
+        try {
+            const TLoadOutcome outcome =
+                LoadResultList(args.LoadList, resultList, result.FilesRead, result.ElapsedTime);
+            if (outcome != TLoadOutcome::Loaded)
+                return Fail(LoadOutcomeMessage(outcome));
+        } catch (const EInOutError& error) {
+            return Fail(args.LoadList + ": " + error.what());
+        }
+        result.Rows = TakeRows(resultList);
+    } else {
+        result = Scan(options, formats);
+    }
+
+    std::string writing;
+    try {
+        if (!args.SaveList.empty()) {
+            writing = args.SaveList;
+            SaveResultList(args.SaveList, options, result.FilesRead, result.ElapsedTime,
+                           result.Rows);
+        }
+        writing = args.Report == "-" ? "standard output" : args.Report;
+        WriteReport(args.Report, result, formats);
     } catch (const EInOutError& error) {
-        std::cerr << "twinseek-cli: " << (reportFile == "-" ? "standard output" : reportFile)
-                  << ": " << error.what() << '\n';
-        return ExitFailure;
+        return Fail(writing + ": " + error.what());
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "FormatSize.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 const TFileInfoEntry& TFileInfoList::Entry(int index) const {
@@ -40,6 +41,21 @@ int TFileInfoList::Add(std::string key, std::unique_ptr<TFileGroup> group) {
     FEntries.insert(FEntries.begin() + static_cast<std::ptrdiff_t>(index),
                     TFileInfoEntry{std::move(key), std::move(group)});
     return static_cast<int>(index);
+}
+
+void TFileInfoList::AddAll(std::deque<TFileInfoEntry> entries) {
+    auto less = [this](const TFileInfoEntry& a, const TFileInfoEntry& b) {
+        return FCollator.Compare(a.Key, b.Key) < 0;
+    };
+    // Reversed, a stable sort leaves equal keys latest first; merging takes the new entries
+    // before equal old ones.
+    std::reverse(entries.begin(), entries.end());
+    std::stable_sort(entries.begin(), entries.end(), less);
+    std::deque<TFileInfoEntry> merged;
+    std::merge(std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()),
+               std::make_move_iterator(FEntries.begin()), std::make_move_iterator(FEntries.end()),
+               std::back_inserter(merged), less);
+    FEntries = std::move(merged);
 }
 
 void TFileInfoList::Assign(const TFileInfoList& source) {

@@ -48,6 +48,8 @@ public:
     float GroupSpace(int index) const;
     std::string GroupSpaceText(int index) const;
 
+    // Adds many pairs as Add would one by one, in their order: among equal keys the later first.
+    void AddAll(std::deque<TFileInfoEntry> entries);
     // Replaces the contents with entries that already stand in list order, as the scan builds
     // them; inserting them one by one would cost quadratic time on big results.
     void AdoptSorted(std::deque<TFileInfoEntry> entries) { FEntries = std::move(entries); }

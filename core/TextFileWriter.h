@@ -5,9 +5,12 @@
 
 // Writes a text file of CR LF lines through a buffer. Every failure, opening, writing or
 // closing, throws EInOutError with the text the user sees; nothing is silently lost.
+//
+// A regular file (or a new one) is written beside its final place and takes that place only
+// when Close() succeeds, so a failed write never leaves a cut-off file behind nor destroys the
+// file it was to replace. Anything else (a device, a pipe) is written in place.
 class TTextFileWriter {
 public:
-    // Creates the file anew (an existing one is truncated).
     explicit TTextFileWriter(const std::string& fileName);
     // Writes to a descriptor the caller owns (standard output); Close() does not close it.
     static TTextFileWriter ForDescriptor(int fd);
@@ -16,11 +19,12 @@ public:
     TTextFileWriter(const TTextFileWriter&) = delete;
     TTextFileWriter& operator=(const TTextFileWriter&) = delete;
     TTextFileWriter& operator=(TTextFileWriter&&) = delete;
+    // A writer that was not closed was abandoned after a failure: its partial file is removed.
     ~TTextFileWriter();
 
     void Write(std::string_view text);
     void WriteLine(std::string_view text);
-    // Flushes and closes; throws when the data did not reach the file.
+    // Flushes and puts the file in place; throws when the data did not reach it.
     void Close();
 
 private:
@@ -29,5 +33,7 @@ private:
 
     int FFd = -1;
     bool FOwned = true;
+    std::string FTarget;    // the final name, when writing beside it
+    std::string FTemporary; // the name written to meanwhile
     std::string FBuffer;
 };

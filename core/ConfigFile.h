@@ -1,0 +1,22 @@
+#pragma once
+
+#include "OptionRec.h"
+
+#include <string>
+
+// Configuration files ("*.twc"): one set of search options in section "Options" of an INI text.
+// A file is accepted exactly when its "Version" reads as 3.
+inline constexpr int32_t ConfigFileVersion = 3;
+inline constexpr const char* ConfigFileFilter = "Twinseek config (*.twc)|*.twc";
+inline constexpr const char* ConfigFileExtension = "twc";
+// What a missing "ScanPath" reads as: the root directory.
+inline constexpr const char* ConfigDefaultScanPath = "/";
+
+// Takes every option from the file when it is accepted; otherwise leaves options untouched.
+// A file that does not exist is not accepted. Throws EFileError ("Cannot open file %s") for a
+// file that exists but cannot be read.
+void LoadConfigFile(const std::string& fileName, TOptionRec& options);
+
+// Sets the seven keys in the file's "Options" section, keeping its other sections and keys, and
+// writes it back. Throws EFileError ("Cannot open file %s", "Cannot create file %s").
+void SaveConfigFile(const std::string& fileName, TOptionRec options);

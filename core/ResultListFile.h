@@ -1,0 +1,46 @@
+#pragma once
+
+#include "FileInfoList.h"
+#include "OptionRec.h"
+#include "ResultRows.h"
+#include "TextFileWriter.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Result list files ("*.twl"): a saved result, read back later without scanning. Six header
+// lines (indicator, the three list texts of the options, files read, scan time), then per group
+// its name key, its count and five lines per copy (path, size, DOS time, the two halves of the
+// last-write stamp). Lines end in CR LF.
+inline constexpr const char* ResultListIndicator = "Twinseek saved result version 1.3";
+inline constexpr const char* WrongIndicatorMessage = "File has not the right file indicator.";
+inline constexpr const char* DamagedResultListMessage =
+    "Unexpected file structure or size. Opening aborted.";
+
+enum class TLoadOutcome {
+    Loaded,
+    WrongIndicator, // nothing read beyond the first line
+    Damaged,        // reading stopped; the result list is empty, totals read so far are taken
+};
+
+// The message the user sees for an outcome, or "" for Loaded.
+std::string LoadOutcomeMessage(TLoadOutcome outcome);
+
+void WriteResultList(TTextFileWriter& out, const TOptionRec& options, int32_t filesRead,
+                     double elapsedTime, const std::vector<TResultRow>& rows);
+// Throws EInOutError when the file cannot be created or written.
+void SaveResultList(const std::string& fileName, const TOptionRec& options, int32_t filesRead,
+                    double elapsedTime, const std::vector<TResultRow>& rows);
+
+// Empties the result list, then reads the file into it (in the list's own order) and into the
+// totals. Throws EInOutError when the file cannot be opened.
+TLoadOutcome LoadResultList(const std::string& fileName, TFileInfoList& resultList,
+                            int32_t& filesRead, double& elapsedTime);
+// The same over bytes in memory.
+TLoadOutcome ReadResultList(std::string_view data, TFileInfoList& resultList, int32_t& filesRead,
+                            double& elapsedTime);
+
+// The scan time's form in the file: exactly 23 characters, " 1.38888888888889E-0004".
+std::string FormatResultReal(double value);
