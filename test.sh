@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Twinseek and runs every test, headless: the plain build, a
-# build with AddressSanitizer and UndefinedBehaviorSanitizer, and the scan-thread tests again
-# with ThreadSanitizer.
+# build with AddressSanitizer and UndefinedBehaviorSanitizer, the scan-thread tests again with
+# ThreadSanitizer, and a short fuzzing run of the file readers.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -18,3 +18,5 @@ scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DTWINSEEK_SANITIZE=thread 
     -DTWINSEEK_BUILD_BENCH=OFF
 # ThreadSanitizer's shadow memory needs the address layout without high-entropy randomisation.
 setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L thread
+
+scripts/fuzz.sh

@@ -6,20 +6,19 @@ namespace {
 constexpr const char* Section = "Options";
 }
 
-void LoadConfigFile(const std::string& fileName, TOptionRec& options) {
-    const TIniFile ini = TIniFile::Load(fileName);
+bool ReadConfig(const TIniFile& ini, TOptionRec& options) {
     if (ini.ReadInteger(Section, "Version", 0) != ConfigFileVersion)
-        return;
+        return false;
     options.CompareMode = ini.ReadInteger(Section, "CompareMode", 0);
     options.CaseSensitive = ini.ReadBool(Section, "CaseSensitive", false);
     options.IgnoreChar = ini.ReadString(Section, "IgnoreChar", "");
     options.ScanPath = ini.ReadString(Section, "ScanPath", ConfigDefaultScanPath);
     options.ExcludePath = ini.ReadString(Section, "ExcludePath", "");
     options.FileTypes = ini.ReadString(Section, "FileTypes", "");
+    return true;
 }
 
-void SaveConfigFile(const std::string& fileName, TOptionRec options) {
-    TIniFile ini = TIniFile::Load(fileName);
+void WriteConfig(TIniFile& ini, const TOptionRec& options) {
     ini.WriteInteger(Section, "Version", ConfigFileVersion);
     ini.WriteInteger(Section, "CompareMode", options.CompareMode);
     ini.WriteBool(Section, "CaseSensitive", options.CaseSensitive);
@@ -27,5 +26,14 @@ void SaveConfigFile(const std::string& fileName, TOptionRec options) {
     ini.WriteString(Section, "ScanPath", options.ScanPath);
     ini.WriteString(Section, "ExcludePath", options.ExcludePath);
     ini.WriteString(Section, "FileTypes", options.FileTypes);
+}
+
+void LoadConfigFile(const std::string& fileName, TOptionRec& options) {
+    ReadConfig(TIniFile::Load(fileName), options);
+}
+
+void SaveConfigFile(const std::string& fileName, TOptionRec options) {
+    TIniFile ini = TIniFile::Load(fileName);
+    WriteConfig(ini, options);
     ini.Save(fileName);
 }

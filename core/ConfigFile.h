@@ -12,6 +12,14 @@ inline constexpr const char* ConfigFileExtension = "twc";
 // What a missing "ScanPath" reads as: the root directory.
 inline constexpr const char* ConfigDefaultScanPath = "/";
 
+class TIniFile;
+
+// The options held in an INI text's "Options" section: taken when its version is accepted (the
+// result tells), or left untouched.
+bool ReadConfig(const TIniFile& ini, TOptionRec& options);
+// Sets the seven keys of the "Options" section.
+void WriteConfig(TIniFile& ini, const TOptionRec& options);
+
 // Takes every option from the file when it is accepted; otherwise leaves options untouched.
 // A file that does not exist is not accepted. Throws EFileError ("Cannot open file %s") for a
 // file that exists but cannot be read.

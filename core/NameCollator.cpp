@@ -37,7 +37,16 @@ bool IsAscii(std::string_view text) {
 
 } // namespace
 
-TNameCollator::TNameCollator() : FCollator(OpenUserCollator()) { BuildAsciiTable(); }
+// Opening the collation and deriving its ASCII table cost milliseconds; every list after the
+// first copies what the first one built.
+TNameCollator::TNameCollator(TPrototypeTag) : FCollator(OpenUserCollator()) { BuildAsciiTable(); }
+
+TNameCollator::TNameCollator() : TNameCollator(Prototype()) {}
+
+const TNameCollator& TNameCollator::Prototype() {
+    static const TNameCollator prototype{TPrototypeTag()};
+    return prototype;
+}
 
 TNameCollator::TNameCollator(const TNameCollator& other)
     : FHasAsciiTable(other.FHasAsciiTable) {

@@ -39,6 +39,9 @@ public:
     int CompareKnownAscii(std::string_view a, std::string_view b) const;
 
 private:
+    struct TPrototypeTag {};
+    explicit TNameCollator(TPrototypeTag);
+    static const TNameCollator& Prototype();
     void BuildAsciiTable();
 
     UCollator* FCollator = nullptr;

@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     libicu-dev libcli11-dev
     libgtest-dev libgmock-dev
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -41,6 +41,13 @@ TRun RunCli(const std::string& arguments) {
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 TEST(CliTest, ReportsTheDuplicatesOfAScan) {
     TTestTree tree{{"a/x.txt", 10}, {"b/x.txt", 10}, {"b/X.TXT", 20}, {"a/unique.txt", 1}};
     const TRun run = RunCli("--scan " + Quoted(tree.Root()) + " --compare name-size");
@@ -107,6 +114,76 @@ TEST(CliTest, FailuresAndUsage) {
     run = RunCli("--scan " + Quoted(sizes.Root()) + " --compare 9");
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Out.find("Duplicated files: 1\r\n"), std::string::npos) << run.Out;
+}
+
+TEST(CliTest, ConfigurationFiles) {
+    TTestTree tree{{"a/x", 1}, {"b/x", 1}};
+    const std::string config = tree / "in.twc";
+    std::ofstream(config, std::ios::binary)
+        << "[Options]\r\nVersion=3\r\nCompareMode=2\r\nIgnoreChar=_\r\nScanPath=/from/config\r\n"
+           "ExcludePath=/ex\r\nFileTypes=*.txt\r\n";
+    // The options given on the command line win over the file's; saving them scans nothing.
+    TRun run = RunCli("--config " + Quoted(config) + " --scan " + Quoted(tree.Root()) +
+                      " --compare name --case-sensitive --save-config " + Quoted(tree / "out.twc"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(ReadBytes(tree / "out.twc"),
+              "[Options]\r\nVersion=3\r\nCompareMode=3\r\nCaseSensitive=1\r\nIgnoreChar=_\r\n"
+              "ScanPath=" + tree.Root() + "\r\nExcludePath=/ex\r\nFileTypes=*.txt\r\n\r\n");
+
+    // A rejected file leaves every option empty, the scan path too: nothing is scanned.
+    std::ofstream(config, std::ios::binary)
+        << "[Options]\r\nVersion=2\r\nScanPath=" << tree.Root() << "\r\nFileTypes=*\r\n";
+    run = RunCli("--config " + Quoted(config));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out.find("Scanned files:    0\r\nDuplicated files: 0\r\n"), 0u) << run.Out;
+
+    run = RunCli("--config " + Quoted(tree / "a"));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("Cannot open file " + tree / "a"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+}
+
+TEST(CliTest, ResultListFiles) {
+    TTestTree tree{{"a/x.txt", 10}, {"b/x.txt", 10}, {"c/y.txt", 1}};
+    TTestTree out;
+    const std::string scan = " --scan " + Quoted(tree.Root());
+    // Loaded and saved again under the same options, a list keeps its bytes and its report.
+    TRun run = RunCli(scan + " --save-list " + Quoted(out / "first.twl") + " --report " +
+                      Quoted(out / "first.txt"));
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    run = RunCli("--load-list " + Quoted(out / "first.twl") + scan + " --save-list " +
+                 Quoted(out / "second.twl"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ReadBytes(out / "second.twl"), ReadBytes(out / "first.twl"));
+    EXPECT_EQ(run.Out, ReadBytes(out / "first.txt"));
+    EXPECT_EQ(run.Out.find("Scanned files:    3\r\nDuplicated files: 1\r\n"), 0u) << run.Out;
+
+    // The report shows the totals of the file: 12 files in 12 seconds.
+    const std::string header = "saved result version 1.3\r\n/tmp\r\n\r\n*.*\r\n12\r\n"
+                               " 1.38888888888889E-0004\r\nreadme.txt\r\n2\r\n";
+    const std::string copy = "readme.txt\r\n1024\r\n776032614\r\n1060151296\r\n29542874\r\n";
+    const std::string copies = "/tmp/" + copy + "/tmp/old/" + copy;
+    std::ofstream(out / "example.twl", std::ios::binary) << "Twinseek " << header << copies;
+    run = RunCli("--load-list " + Quoted(out / "example.twl"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Scanned files:    12\r\nDuplicated files: 1\r\n"
+                       "Scan time:        00:00:12\r\n\r\nreadme.txt\r\n"
+                       "/tmp/readme.txt, 1024, 02/01/03 10:11:12,\r\n"
+                       "/tmp/old/readme.txt, 1024, 02/01/03 10:11:12,\r\n");
+
+    // A file that is not a result list stops the program before anything is written.
+    std::ofstream(out / "wrong.twl", std::ios::binary) << "twinseek " << header << copies;
+    std::ofstream(out / "report.txt", std::ios::binary) << "old report";
+    for (const std::string& report : {std::string(), " --report " + Quoted(out / "report.txt")}) {
+        run = RunCli("--load-list " + Quoted(out / "wrong.twl") + report + " --save-list " +
+                     Quoted(out / "never.twl"));
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_EQ(run.Err, "twinseek-cli: File has not the right file indicator.\n");
+        EXPECT_EQ(run.Out, "");
+    }
+    EXPECT_EQ(ReadBytes(out / "report.txt"), "old report");
+    EXPECT_FALSE(std::ifstream(out / "never.twl").is_open());
 }
 
 } // namespace

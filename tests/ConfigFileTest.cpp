@@ -1,0 +1,311 @@
+#include "ConfigFile.h"
+#include "IniFile.h"
+#include "SettingsFile.h"
+#include "TestTree.h"
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <vector>
+
+void PrintTo(const TOptionRec& o, std::ostream* out) {
+    *out << "{" << o.CompareMode << ", " << o.CaseSensitive << ", \"" << o.IgnoreChar << "\", \""
+         << o.ScanPath << "\", \"" << o.ExcludePath << "\", \"" << o.FileTypes << "\"}";
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The message of the EFileError an action raises, or "" when it raises none.
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const EFileError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+// A record in which every field differs from what any file in these tests would give, so that
+// a record left alone is told apart from one that was assigned.
+TOptionRec Untouched() { return {2, true, "#", "/untouched", "/untouched/x", "*.u"}; }
+
+TOptionRec Loaded(const TTestTree& tree, const std::string& text) {
+    WriteBytes(tree / "in.twc", text);
+    TOptionRec options = Untouched();
+    LoadConfigFile(tree / "in.twc", options);
+    return options;
+}
+
+const TOptionRec Sample{2, true, "_", "/a;\"/b c\"", "/a/x", "*.txt;*.doc"};
+const std::string SampleText = "[Options]\r\nVersion=3\r\nCompareMode=2\r\nCaseSensitive=1\r\n"
+                               "IgnoreChar=_\r\nScanPath=/a;\"/b c\"\r\nExcludePath=/a/x\r\n"
+                               "FileTypes=*.txt;*.doc\r\n\r\n";
+
+TEST(ConfigFileTest, NewFileHoldsNineLinesAndSavingAgainChangesNothing) {
+    TTestTree tree;
+    SaveConfigFile(tree / "new.twc", Sample);
+    EXPECT_EQ(ReadBytes(tree / "new.twc"), SampleText);
+    SaveConfigFile(tree / "new.twc", Sample);
+    EXPECT_EQ(ReadBytes(tree / "new.twc"), SampleText);
+    EXPECT_EQ(Entries(tree.Root()), std::vector<std::string>{"new.twc"});
+}
+
+TEST(ConfigFileTest, ValuesRoundTripUnchanged) {
+    const TOptionRec records[] = {
+        Sample,
+        {-5, false, "=", " \"/x y\" ; /z=1 ", "", "a=b;\"c\""},
+        {7, false, "[x]", "", ";x", ""},
+    };
+    for (const TOptionRec& record : records) {
+        TTestTree tree;
+        SaveConfigFile(tree / "c.twc", record);
+        TOptionRec options = Untouched();
+        LoadConfigFile(tree / "c.twc", options);
+        EXPECT_EQ(options, record);
+    }
+    TTestTree tree;
+    SaveConfigFile(tree / "c.twc", records[1]);
+    const std::string text = ReadBytes(tree / "c.twc");
+    EXPECT_NE(text.find("\r\nCompareMode=-5\r\nCaseSensitive=0\r\nIgnoreChar==\r\n"
+                        "ScanPath= \"/x y\" ; /z=1 \r\nExcludePath=\r\n"),
+              std::string::npos) << text;
+}
+
+TEST(ConfigFileTest, MissingKeysTakeTheirDefaults) {
+    TTestTree tree;
+    EXPECT_EQ(Loaded(tree, "[Options]\r\nVersion=3\r\n"), (TOptionRec{0, false, "", "/", "", ""}));
+    // Names in any letter case; a value is everything after the first "=".
+    for (const char* text : {"[OPTIONS]\r\nVERSION=3\r\nSCANPATH=/s\r\nIGNORECHAR==;=\r\n",
+                             "[options]\r\nversion=3\r\nscanpath=/s\r\nignorechar==;=\r\n"})
+        EXPECT_EQ(Loaded(tree, text), (TOptionRec{0, false, "=;=", "/s", "", ""})) << text;
+}
+
+TEST(ConfigFileTest, VersionMustReadAsThree) {
+    TTestTree tree;
+    const struct {
+        const char* Value;
+        bool Accepted;
+    } cases[] = {{"3", true},    {"03", true},  {"0x03", true}, {"0X3", true}, {"$3", true},
+                 {"3.0", false}, {"", false},   {"0x", false},  {"$", false},  {"2", false},
+                 {"4", false},   {"0x3g", false}, {"3x", false}};
+    for (const auto& c : cases) {
+        const TOptionRec options =
+            Loaded(tree, "[Options]\r\nVersion="s + c.Value + "\r\nScanPath=/s\r\n");
+        EXPECT_EQ(options.ScanPath, c.Accepted ? "/s" : "/untouched") << c.Value;
+    }
+}
+
+TEST(ConfigFileTest, RejectedFileLeavesOptionsAsTheyWere) {
+    TTestTree tree;
+    const std::string rejected[] = {
+        "",
+        "Version=3\r\n[Options]\r\nScanPath=/s\r\n",              // before the first section
+        "[Options]\r\nVersion =3\r\n",                             // blanks make another name
+        "[Options]\r\nVersion = 3\r\n",
+        "[Options]\r\n;Version=3\r\n",
+        "[Options ]\r\nVersion=3\r\n",
+        "[Other]\r\nVersion=3\r\n",
+        "[Options]\r\nScanPath=/s\r\n[Options]\r\nVersion=3\r\n", // only the first section counts
+        "[Options]\r\nVersion\r\n=3\r\n",
+        "[Options]\r\n\0Version=3\r\n"s,                          // text ends at a zero byte
+    };
+    for (const std::string& text : rejected)
+        EXPECT_EQ(Loaded(tree, text), Untouched()) << text;
+
+    TOptionRec options = Untouched();
+    EXPECT_EQ(ErrorOf([&] { LoadConfigFile(tree / "missing.twc", options); }), "");
+    EXPECT_EQ(ErrorOf([&] { LoadConfigFile(tree / "in.twc/below.twc", options); }), "");
+    EXPECT_EQ(options, Untouched());
+}
+
+TEST(ConfigFileTest, NumbersAndFlagsAsRead) {
+    TTestTree tree;
+    const struct {
+        const char* Lines;
+        int32_t CompareMode;
+        bool CaseSensitive;
+    } cases[] = {
+        {"CompareMode=7\r\nCaseSensitive=2\r\n", 7, true},
+        {"CompareMode=-5\r\nCaseSensitive=yes\r\n", -5, false},
+        {"CompareMode=$a\r\nCaseSensitive=-1\r\n", 10, true},
+        {"CompareMode=0x1F\r\nCaseSensitive=0x0\r\n", 31, false},
+        {"CompareMode=one\r\nCaseSensitive=\r\n", 0, false},
+        {"CompareMode=1.5\r\nCaseSensitive=true\r\n", 0, false},
+    };
+    for (const auto& c : cases) {
+        const TOptionRec options = Loaded(tree, "[Options]\r\nVersion=3\r\n"s + c.Lines);
+        EXPECT_EQ(options.CompareMode, c.CompareMode) << c.Lines;
+        EXPECT_EQ(options.CaseSensitive, c.CaseSensitive) << c.Lines;
+    }
+}
+
+TEST(ConfigFileTest, LineEndsAndZeroByte) {
+    TTestTree tree;
+    const struct {
+        std::string Text;
+        const char* ScanPath;
+        const char* FileTypes;
+    } cases[] = {
+        {"[Options]\nVersion=3\nScanPath=/lf\nFileTypes=*.t", "/lf", "*.t"},
+        {"[Options]\rVersion=3\rScanPath=/cr\rFileTypes=*.t\r", "/cr", "*.t"},
+        {"[Options]\r\rVersion=3\n\r\nScanPath=/mixed\n\rFileTypes=*.t\r\n", "/mixed", "*.t"},
+        {"[Options]\r\nVersion=3\r\nScanPath=/a\0/b\r\nFileTypes=*.t\r\n"s, "/a", ""},
+    };
+    for (const auto& c : cases) {
+        const TOptionRec options = Loaded(tree, c.Text);
+        EXPECT_EQ(options.ScanPath, c.ScanPath) << c.Text;
+        EXPECT_EQ(options.FileTypes, c.FileTypes) << c.Text;
+    }
+}
+
+TEST(ConfigFileTest, FirstOccurrenceIsReadAndReplaced) {
+    TTestTree tree;
+    const std::string text = "[Options]\r\nVersion=3\r\nScanPath\r\nScanPath=/first\r\n"
+                             "ScanPath=/second\r\nFileTypes\r\n[options]\r\nFileTypes=*.later\r\n";
+    EXPECT_EQ(Loaded(tree, text), (TOptionRec{0, false, "", "/first", "", ""}));
+
+    SaveConfigFile(tree / "in.twc", {1, false, "", "/new", "", "*.x"});
+    EXPECT_EQ(ReadBytes(tree / "in.twc"),
+              "[Options]\r\nVersion=3\r\nScanPath\r\nScanPath=/new\r\nScanPath=/second\r\n"
+              "FileTypes\r\nCompareMode=1\r\nCaseSensitive=0\r\nIgnoreChar=\r\nExcludePath=\r\n"
+              "FileTypes=*.x\r\n\r\n[options]\r\nFileTypes=*.later\r\n\r\n");
+}
+
+TEST(ConfigFileTest, SavingOverAFileKeepsItsOtherContent) {
+    TTestTree tree;
+    WriteBytes(tree / "old.twc", "; written by hand\r\nstray=before\r\n[General]\r\nKeep=1\r\n"
+                                 "; comment\r\n\r\n[OPTIONS]\nscanpath=/old\nCustom=x = y\n"
+                                 "version=2\nExcludePath\n\n[Later]\rOther=y\r");
+    SaveConfigFile(tree / "old.twc", Sample);
+    EXPECT_EQ(ReadBytes(tree / "old.twc"),
+              "[General]\r\nKeep=1\r\n\r\n"
+              "[OPTIONS]\r\nScanPath=/a;\"/b c\"\r\nCustom=x = y\r\nVersion=3\r\nExcludePath\r\n"
+              "CompareMode=2\r\nCaseSensitive=1\r\nIgnoreChar=_\r\nExcludePath=/a/x\r\n"
+              "FileTypes=*.txt;*.doc\r\n\r\n"
+              "[Later]\r\nOther=y\r\n\r\n");
+
+    // A file without the section gets it after its other sections.
+    WriteBytes(tree / "other.twc", "[General]\r\nKeep=1\r\n");
+    SaveConfigFile(tree / "other.twc", Sample);
+    EXPECT_EQ(ReadBytes(tree / "other.twc"), "[General]\r\nKeep=1\r\n\r\n" + SampleText);
+}
+
+TEST(ConfigFileTest, UnreadableFileIsAnError) {
+    TTestTree tree;
+    tree.Dir("dir.twc");
+    const std::string dir = tree / "dir.twc";
+    TOptionRec options = Untouched();
+    EXPECT_EQ(ErrorOf([&] { LoadConfigFile(dir, options); }), "Cannot open file " + dir);
+    EXPECT_EQ(options, Untouched());
+    EXPECT_EQ(ErrorOf([&] { SaveConfigFile(dir, Sample); }), "Cannot open file " + dir);
+    EXPECT_TRUE(fs::is_directory(dir));
+    EXPECT_TRUE(fs::is_empty(dir));
+    EXPECT_EQ(Entries(tree.Root()), std::vector<std::string>{"dir.twc"});
+}
+
+TEST(ConfigFileTest, FileThatCannotBeCreatedIsAnError) {
+    TTestTree tree;
+    const std::string missingDir = tree / "no/such.twc";
+    EXPECT_EQ(ErrorOf([&] { SaveConfigFile(missingDir, Sample); }), "Cannot create file " + missingDir);
+    EXPECT_TRUE(fs::is_empty(tree.Root()));
+
+    WriteBytes(tree / "plain", "keep");
+    const std::string insideFile = tree / "plain/x.twc";
+    EXPECT_EQ(ErrorOf([&] { SaveConfigFile(insideFile, Sample); }), "Cannot create file " + insideFile);
+    EXPECT_EQ(ReadBytes(tree / "plain"), "keep");
+}
+
+// Caps the size of the files this process writes while it lives: writing past the cap fails
+// with EFBIG, for root too.
+class TFileSizeCap {
+public:
+    explicit TFileSizeCap(rlim_t bytes) : FHandler(signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &FSaved);
+        rlimit capped = FSaved;
+        capped.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &capped);
+    }
+    ~TFileSizeCap() {
+        setrlimit(RLIMIT_FSIZE, &FSaved);
+        signal(SIGXFSZ, FHandler);
+    }
+
+private:
+    void (*FHandler)(int);
+    rlimit FSaved{};
+};
+
+TEST(ConfigFileTest, FailedWriteKeepsThePreviousFile) {
+    TTestTree tree;
+    const std::string file = tree / "c.twc";
+    WriteBytes(file, "[Options]\r\nVersion=3\r\n");
+    std::string error;
+    {
+        TFileSizeCap cap(8);
+        error = ErrorOf([&] { SaveConfigFile(file, Sample); });
+    }
+    EXPECT_EQ(error, "Cannot create file " + file);
+    EXPECT_EQ(ReadBytes(file), "[Options]\r\nVersion=3\r\n");
+    EXPECT_EQ(Entries(tree.Root()), std::vector<std::string>{"c.twc"});
+}
+
+TEST(ConfigFileTest, SavingThroughALinkKeepsTheLink) {
+    TTestTree tree;
+    tree.Dir("cfg");
+    WriteBytes(tree / "cfg/real.twc", "[Options]\r\nVersion=3\r\nCustom=1\r\n");
+    tree.Symlink("links/work.twc", "../cfg/real.twc");
+    SaveConfigFile(tree / "links/work.twc", Sample);
+    EXPECT_TRUE(fs::is_symlink(tree / "links/work.twc"));
+    EXPECT_EQ(fs::read_symlink(tree / "links/work.twc"), "../cfg/real.twc");
+    EXPECT_EQ(ReadBytes(tree / "cfg/real.twc"),
+              "[Options]\r\nVersion=3\r\nCustom=1\r\nCompareMode=2\r\nCaseSensitive=1\r\n"
+              "IgnoreChar=_\r\nScanPath=/a;\"/b c\"\r\nExcludePath=/a/x\r\n"
+              "FileTypes=*.txt;*.doc\r\n\r\n");
+    EXPECT_EQ(Entries(tree / "cfg"), std::vector<std::string>{"real.twc"});
+    EXPECT_EQ(Entries(tree / "links"), std::vector<std::string>{"work.twc"});
+}
+
+TEST(SettingsFileTest, RemembersTheConfigFileName) {
+    TTestTree tree;
+    const std::string settings = tree / "Twinseek.ini";
+    EXPECT_EQ(ReadSettingsConfigFileName(settings), "");
+    WriteSettingsConfigFileName("", settings);
+    EXPECT_EQ(ReadBytes(settings), "[Options]\r\nFilename=\r\n\r\n");
+
+    WriteBytes(settings, "; mine\r\nloose=1\r\n[Recent]\r\nA=/a.twc\r\n\r\n"
+                         "[options]\r\nFILENAME=/old.twc\r\nExtra=x\r\n");
+    EXPECT_EQ(ReadSettingsConfigFileName(settings), "/old.twc");
+    WriteSettingsConfigFileName("/cfg/a=b.twc", settings);
+    EXPECT_EQ(ReadBytes(settings),
+              "[Recent]\r\nA=/a.twc\r\n\r\n[options]\r\nFilename=/cfg/a=b.twc\r\nExtra=x\r\n\r\n");
+    EXPECT_EQ(ReadSettingsConfigFileName(settings), "/cfg/a=b.twc");
+}
+
+} // namespace
