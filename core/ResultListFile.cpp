@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -125,12 +127,13 @@ public:
             return 0;
         if (!IsDecimalReal(token))
             throw EReadFailure();
-        std::string_view text = token;
-        if (text.front() == '+')
-            text.remove_prefix(1);
-        double value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size())
+        // strtod in the C locale: the point is always ".". A number too small for a double
+        // reads as 0 (or the nearest tiny value); one too large for it is no number.
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+        errno = 0;
+        char* end = nullptr;
+        const double value = strtod_l(token.c_str(), &end, cLocale);
+        if (end != token.c_str() + token.size() || (errno == ERANGE && std::isinf(value)))
             throw EReadFailure();
         return value;
     }
