@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
+# No display: widget tests draw offscreen.
+export QT_QPA_PLATFORM=offscreen
 
 jobs=$(nproc)
 scripts/build.sh build
@@ -15,7 +17,7 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTWINSEEK_SANITIZE="addres
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DTWINSEEK_SANITIZE=thread \
-    -DTWINSEEK_BUILD_BENCH=OFF
+    -DTWINSEEK_BUILD_BENCH=OFF -DTWINSEEK_BUILD_GUI=OFF
 # ThreadSanitizer's shadow memory needs the address layout without high-entropy randomisation.
 setarch "$(uname -m)" -R ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L thread
 

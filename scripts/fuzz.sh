@@ -8,7 +8,7 @@ seconds=${TWINSEEK_FUZZ_SECONDS:-30}
 
 CC=clang CXX=clang++ scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTWINSEEK_FUZZ=ON -DTWINSEEK_SANITIZE=address -DTWINSEEK_BUILD_BENCH=OFF \
-    -DBUILD_TESTING=ON
+    -DBUILD_TESTING=ON -DTWINSEEK_BUILD_GUI=OFF
 mkdir -p build-fuzz/crashes
 
 status=0

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     libicu-dev libcli11-dev
+    qt6-base-dev libqt6svg6 fonts-dejavu-core adwaita-icon-theme
     libgtest-dev libgmock-dev
     clang libclang-rt-14-dev
 )

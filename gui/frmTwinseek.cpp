@@ -1,0 +1,323 @@
+#include "frmTwinseek.h"
+
+#include "AboutBox.h"
+#include "ConfigFile.h"
+#include "Desktop.h"
+#include "FileListModel.h"
+#include "FileTimes.h"
+#include "FormatSize.h"
+#include "HelpWindow.h"
+#include "Icons.h"
+#include "PathListModel.h"
+#include "ScanBridge.h"
+#include "SettingsFile.h"
+#include "ui_frmTwinseek.h"
+
+#include <QAbstractEventDispatcher>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollBar>
+#include <QStyle>
+
+namespace {
+
+const char* const PanelStartTexts[4] = {"Time: 00:00:00", "Scanned file names:",
+                                        "Duplicated files:", "Total space required: "};
+const int PanelWidths[3] = {80, 140, 140};
+
+} // namespace
+
+int TfrmTwinseek::Scaled(int designedPixels) const {
+    // The layout was designed for a font 13 pixels high; larger desktop fonts get room to match.
+    const double scale = std::max(1.0, fontMetrics().height() / 13.0);
+    return static_cast<int>(designedPixels * scale + 0.5);
+}
+
+TfrmTwinseek::TfrmTwinseek(QWidget* parent)
+    : QMainWindow(parent), FUi(std::make_unique<Ui::TfrmTwinseek>()),
+      FFileList(new TFileListModel(this)), FPathList(new TPathListModel(this)),
+      FBridge(new TScanBridge(this)), FFormats(TLocaleFormats::Current()) {
+    FUi->setupUi(this);
+    FFileList->SetFormats(FFormats);
+    FPathList->SetFormats(FFormats);
+    SetUpActions();
+    SetUpViews();
+    SetUpStatusBar();
+
+    Options = DefaultOptions();
+    SortColumn = 0;
+    FilesRead = 0;
+    SortDescending = false;
+    connect(FBridge, &TScanBridge::Message, this, &TfrmTwinseek::ScanMessage);
+    ScanThread = std::make_unique<TScanThread>(*FBridge, ResultList);
+
+    // The enabling rule runs whenever the event loop is about to wait for the user.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            &TfrmTwinseek::ActionList1Update);
+
+    try {
+        LoadSettings();
+    } catch (const std::exception& error) {
+        // The remaining steps are skipped: the defaults and the plain title stay.
+        TDesktop::Current().ShowErrorReport(this, QString::fromLocal8Bit(error.what()));
+    }
+    Splitter1Moved();
+    FUi->lvFiles->setFocus();
+    ActionList1Update();
+}
+
+void TfrmTwinseek::LoadSettings() {
+    ConfigFileName = QFile::decodeName(QByteArray::fromStdString(ReadSettingsConfigFileName()));
+    if (ConfigFileName.isEmpty())
+        return;
+    // A fresh, empty record: a file that is not accepted leaves every option empty.
+    TOptionRec loaded;
+    LoadConfigFile(QFile::encodeName(ConfigFileName).toStdString(), loaded);
+    Options = loaded;
+    setWindowTitle(TitleFor(ConfigFileName));
+}
+
+TfrmTwinseek::~TfrmTwinseek() {
+    // A message the scan thread waits in is let through first; then the thread is stopped and
+    // joined, before the result list it fills goes.
+    disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
+    FBridge->Close();
+    ScanThread.reset();
+    try {
+        WriteSettingsConfigFileName(QFile::encodeName(ConfigFileName).toStdString());
+    } catch (const std::exception& error) {
+        TDesktop::Current().ShowErrorReport(nullptr, QString::fromLocal8Bit(error.what()));
+    }
+}
+
+QString TfrmTwinseek::TitleFor(const QString& configFileName) {
+    if (configFileName.isEmpty())
+        return QStringLiteral("Twin Seek");
+    const QString name = configFileName.mid(configFileName.lastIndexOf('/') + 1);
+    return QStringLiteral("Twin Seek [%1]").arg(name);
+}
+
+void TfrmTwinseek::SetUpActions() {
+    struct TImage {
+        QAction* Action;
+        int Index;
+    };
+    const TImage images[] = {{FUi->acOpen, 2}, {FUi->acExit, 0},   {FUi->acSave, 1},
+                             {FUi->acAbout, 3}, {FUi->acStart, 6}, {FUi->acStop, 7},
+                             {FUi->acDelete, 4}, {FUi->acOption, 5}, {FUi->acHelp, 3}};
+    for (const TImage& image : images)
+        image.Action->setIcon(ActionImage(image.Index));
+
+    connect(FUi->acExit, &QAction::triggered, this, &QWidget::close);
+    connect(FUi->acStart, &QAction::triggered, this, &TfrmTwinseek::acStartExecute);
+    connect(FUi->acStop, &QAction::triggered, this, &TfrmTwinseek::acStopExecute);
+    connect(FUi->acHelp, &QAction::triggered, this, &TfrmTwinseek::acHelpExecute);
+    connect(FUi->acAbout, &QAction::triggered, this, &TfrmTwinseek::acAboutExecute);
+    QAction* sortActions[] = {FUi->acSortName, FUi->acSortExt, FUi->acSortCount, FUi->acSortSize};
+    for (int tag = 0; tag < 4; ++tag)
+        connect(sortActions[tag], &QAction::triggered, this, [this, tag] { OnFileSortClick(tag); });
+
+    pmFileList = new QMenu(this);
+    pmFileList->setObjectName("pmFileList");
+    pmFileList->addActions({FUi->acSortName, FUi->acSortExt, FUi->acSortCount, FUi->acSortSize});
+    pmPathList = new QMenu(this);
+    pmPathList->setObjectName("pmPathList");
+    pmPathList->addAction(FUi->acDelete);
+    pmPathList->addSeparator();
+    pmPathList->addActions({FUi->acOpenFile, FUi->acShowNotepad, FUi->acExploreFile});
+}
+
+void TfrmTwinseek::SetUpViews() {
+    QTreeView* files = FUi->lvFiles;
+    files->setModel(FFileList);
+    files->header()->setSectionsClickable(true);
+    files->header()->setSortIndicatorShown(false);
+    files->header()->setStretchLastSection(false);
+    const int fileWidths[] = {151, 35, 40, 60};
+    for (int column = 0; column < 4; ++column)
+        files->header()->resizeSection(column, Scaled(fileWidths[column]));
+    connect(files->header(), &QHeaderView::sectionClicked, this, &TfrmTwinseek::lvFilesColumnClick);
+    connect(files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                for (const QModelIndex& index : deselected.indexes())
+                    if (index.column() == 0)
+                        lvFilesSelectItem(index.row(), false);
+                for (const QModelIndex& index : selected.indexes())
+                    if (index.column() == 0)
+                        lvFilesSelectItem(index.row(), true);
+            });
+    connect(files, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmFileList->popup(FUi->lvFiles->viewport()->mapToGlobal(at)); });
+
+    QTreeView* paths = FUi->lvPath;
+    paths->setModel(FPathList);
+    paths->header()->setStretchLastSection(false);
+    const int pathWidths[] = {300, 60, 112};
+    for (int column = 0; column < 3; ++column)
+        paths->header()->resizeSection(column, Scaled(pathWidths[column]));
+    connect(paths, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmPathList->popup(FUi->lvPath->viewport()->mapToGlobal(at)); });
+
+    resize(Scaled(732), Scaled(420));
+    FUi->Splitter1->setSizes({Scaled(249), width() - Scaled(249)});
+    FUi->Splitter1->setStretchFactor(0, 0);
+    FUi->Splitter1->setStretchFactor(1, 1);
+    // Dragged to 30 pixels or less, the duplicate list collapses.
+    files->setMinimumWidth(30);
+    paths->setMinimumWidth(30);
+    connect(FUi->Splitter1, &QSplitter::splitterMoved, this, &TfrmTwinseek::Splitter1Moved);
+}
+
+void TfrmTwinseek::SetUpStatusBar() {
+    for (int panel = 0; panel < 4; ++panel) {
+        FPanels[panel] = new QLabel(PanelStartTexts[panel], this);
+        FPanels[panel]->setObjectName(QStringLiteral("StatusPanel%1").arg(panel));
+        if (panel < 3) {
+            // Room for the longest text the panel shows, at least the designed width.
+            const char* longest[] = {"Time: 00:00:00", "Directories read: 000000",
+                                     "Directories read: 000000"};
+            FPanels[panel]->setFixedWidth(
+                std::max(Scaled(PanelWidths[panel]),
+                         FPanels[panel]->fontMetrics().horizontalAdvance(longest[panel]) + 8));
+            FUi->StatusBar->addWidget(FPanels[panel]);
+        } else {
+            FUi->StatusBar->addWidget(FPanels[panel], 1);
+        }
+    }
+}
+
+QString TfrmTwinseek::PanelText(int panel) const {
+    return panel >= 0 && panel < 4 ? FPanels[panel]->text() : QString();
+}
+
+void TfrmTwinseek::SetPanel(int panel, const QString& text) { FPanels[panel]->setText(text); }
+
+bool TfrmTwinseek::IsScanning() const { return !FUi->acStart->isEnabled(); }
+
+QString TfrmTwinseek::TimeText(double days) const {
+    return QString::fromStdString(::TimeText(days, FFormats));
+}
+
+double TfrmTwinseek::DaysSinceStart() const {
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - StartTime;
+    return elapsed.count() / 86400.0;
+}
+
+void TfrmTwinseek::acStartExecute() {
+    FUi->acStart->setEnabled(false);
+    SetPanel(3, QStringLiteral("Total space required: %1")
+                    .arg(QString::fromStdString(FormatSize(0.0f, FFormats))));
+    ClearFileList();
+    FPathList->SetPathCaption("Directories");
+    StartTime = std::chrono::steady_clock::now();
+    ActionList1Update();
+    ScanThread->StartScan(Options);
+}
+
+void TfrmTwinseek::acStopExecute() { ScanThread->StopScan(); }
+
+void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t) {
+    switch (message) {
+    case WM_SCAN_PROGRESS:
+        SetPanel(0, "Time: " + TimeText(DaysSinceStart()));
+        SetPanel(1, QStringLiteral("Files read: %1").arg(first));
+        break;
+    case WM_SCAN_CHECK:
+        SetPanel(0, "Time: " + TimeText(DaysSinceStart()));
+        SetPanel(1, QStringLiteral("Files to check: %1").arg(first));
+        break;
+    case WM_SCAN_DONE:
+        SetPanel(1, "Preparing list boxes.");
+        FPanels[1]->repaint();
+        RemoveSingleFileGroups(ResultList);
+        FilesRead = first;
+        ElapsedTime = DaysSinceStart();
+        ShowResult();
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmTwinseek::ShowResult() {
+    FFileList->SetRows(TakeRows(ResultList));
+    SetPanel(0, "Time: " + TimeText(ElapsedTime));
+    SetPanel(1, QStringLiteral("Files read: %1").arg(FilesRead));
+    SetPanel(2, QStringLiteral("Double files: %1").arg(FFileList->rowCount()));
+    SetPanel(3, QStringLiteral("Total space required: %1")
+                    .arg(QString::fromStdString(FormatSize(TotalSpace(), FFormats))));
+    FUi->acStart->setEnabled(true);
+    Splitter1Moved();
+    ActionList1Update();
+}
+
+float TfrmTwinseek::TotalSpace() const { return ::TotalSpace(FFileList->Rows()); }
+
+void TfrmTwinseek::ClearFileList() {
+    FPathList->SetGroup(nullptr);
+    FFileList->Clear();
+}
+
+void TfrmTwinseek::lvFilesColumnClick(int column) {
+    SortDescending = !SortDescending;
+    SortColumn = column;
+    FFileList->SortRows(SortColumn, SortDescending);
+}
+
+void TfrmTwinseek::OnFileSortClick(int tag) { lvFilesColumnClick(tag); }
+
+void TfrmTwinseek::lvFilesSelectItem(int row, bool selected) {
+    FPathList->SetGroup(nullptr);
+    if (!selected || row < 0 || row >= FFileList->rowCount())
+        return;
+    const TResultRow& item = FFileList->Row(row);
+    FPathList->SetPathCaption(QStringLiteral("Directories of file [%1]")
+                                  .arg(QFile::decodeName(QByteArray::fromStdString(item.Caption))));
+    FPathList->SetGroup(item.Group.get());
+}
+
+void TfrmTwinseek::Splitter1Moved() {
+    QTreeView* files = FUi->lvFiles;
+    QHeaderView* header = files->header();
+    int others = 0;
+    for (int column = 1; column < header->count(); ++column)
+        others += header->sectionSize(column);
+    // Rows just shown may not have brought their scroll bar yet; leave room for it.
+    int available = files->viewport()->width();
+    const int rows = FFileList->rowCount();
+    if (!files->verticalScrollBar()->isVisible() && rows > 0 &&
+        rows * files->sizeHintForRow(0) > files->viewport()->height())
+        available -= files->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, files);
+    header->resizeSection(0, std::max(0, available - others));
+}
+
+void TfrmTwinseek::ActionList1Update() {
+    const QItemSelectionModel* pathSelection = FUi->lvPath->selectionModel();
+    const int selected = static_cast<int>(pathSelection->selectedRows().size());
+    const int paths = FPathList->rowCount();
+    const bool idle = FUi->acStart->isEnabled();
+    FUi->acDelete->setEnabled(selected >= 1 && selected < paths);
+    FUi->acOpen->setEnabled(idle);
+    FUi->acStop->setEnabled(!idle);
+    FUi->acSave->setEnabled(FFileList->rowCount() >= 1 && idle);
+    FUi->acOpenFile->setEnabled(selected == 1);
+    FUi->acExploreFile->setEnabled(selected == 1);
+}
+
+void TfrmTwinseek::acHelpExecute() { THelpWindow::Instance().ShowContents(); }
+
+void TfrmTwinseek::acAboutExecute() {
+    TAboutBox box(this);
+    box.exec();
+}
+
+void TfrmTwinseek::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        THelpWindow::Instance().ShowContext(1);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}

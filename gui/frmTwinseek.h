@@ -1,0 +1,92 @@
+#pragma once
+
+#include "FileInfoList.h"
+#include "LocaleFormats.h"
+#include "OptionRec.h"
+#include "ScanThread.h"
+
+#include <QMainWindow>
+#include <chrono>
+#include <memory>
+
+class QLabel;
+class QMenu;
+class TFileListModel;
+class TPathListModel;
+class TScanBridge;
+
+namespace Ui {
+class TfrmTwinseek;
+}
+
+// The program's window: the duplicated names on the left, the copies of the selected name on
+// the right, scans started and stopped from the tool bar and the menus.
+class TfrmTwinseek : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Sets up the window: default options, the scan thread, and the configuration file named
+    // by the settings file of the working directory.
+    explicit TfrmTwinseek(QWidget* parent = nullptr);
+    // Stops a running scan and lets its thread end, then writes the settings file.
+    ~TfrmTwinseek() override;
+
+    // The window's state, as the handlers keep it.
+    TOptionRec Options;
+    QString ConfigFileName;
+    TFileInfoList ResultList;
+    int SortColumn = 0;
+    bool SortDescending = false;
+    int32_t FilesRead = 0;
+    double ElapsedTime = 0; // days
+
+    Ui::TfrmTwinseek& Form() const { return *FUi; }
+    TFileListModel& FileList() const { return *FFileList; }
+    TPathListModel& PathList() const { return *FPathList; }
+    QString PanelText(int panel) const;
+    bool IsScanning() const;
+    // A designed pixel size for the desktop's font.
+    int Scaled(int designedPixels) const;
+
+    // Handlers.
+    void acStartExecute();
+    void acStopExecute();
+    void acHelpExecute();
+    void acAboutExecute();
+    void OnFileSortClick(int tag);
+    void lvFilesColumnClick(int column);
+    void lvFilesSelectItem(int row, bool selected);
+    void Splitter1Moved();
+    void ActionList1Update();
+    void ClearFileList();
+    void ShowResult();
+    float TotalSpace() const;
+
+    // The caption of the window for a configuration file ("Twin Seek [work.twc]").
+    static QString TitleFor(const QString& configFileName);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void ScanMessage(uint32_t message, int32_t first, int32_t second);
+    void SetPanel(int panel, const QString& text);
+    QString TimeText(double days) const;
+    double DaysSinceStart() const;
+    void SetUpActions();
+    void SetUpViews();
+    void SetUpStatusBar();
+    void LoadSettings();
+
+    std::unique_ptr<Ui::TfrmTwinseek> FUi;
+    TFileListModel* FFileList;
+    TPathListModel* FPathList;
+    TScanBridge* FBridge;
+    QLabel* FPanels[4] = {};
+    QMenu* pmFileList = nullptr;
+    QMenu* pmPathList = nullptr;
+    TLocaleFormats FFormats;
+    std::chrono::steady_clock::time_point StartTime;
+    // Declared last: it is destroyed first, before the result list it fills.
+    std::unique_ptr<TScanThread> ScanThread;
+};
