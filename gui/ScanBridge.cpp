@@ -2,8 +2,31 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMetaObject>
 #include <chrono>
+#include <thread>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// How long each side looks for the other before it sleeps, and how long the GUI thread stays
+// with the scan's messages before it serves its other events again.
+constexpr auto ScanSpin = std::chrono::microseconds(200);
+constexpr auto GuiSpin = std::chrono::microseconds(200);
+constexpr auto GuiBurst = std::chrono::milliseconds(8);
+
+// One step of a spin: a hint to the processor, not a system call.
+inline void Relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+const QEvent::Type MessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+} // namespace
 
 TScanBridge::TScanBridge(QObject* parent) : QObject(parent) {}
 
@@ -14,33 +37,71 @@ void TScanBridge::ScanMessage(uint32_t message, int32_t first, int32_t second) {
             return;
         FInFlight = true;
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this, message, first, second] {
-            bool closing = false;
-            {
-                std::lock_guard<std::mutex> lock(FMutex);
-                closing = FClosing;
-            }
-            if (!closing)
-                emit Message(message, first, second);
-        },
-        Qt::BlockingQueuedConnection);
+    FMessage = message;
+    FFirst = first;
+    FSecond = second;
+    FHandled.store(false);
+    FPublished.store(true);
+    // Unless the GUI thread is already looking for it, the message needs an event to wake it.
+    if (!FGuiWaiting.load())
+        QCoreApplication::postEvent(this, new QEvent(MessageEvent));
+
+    const auto until = TClock::now() + ScanSpin;
+    while (!FHandled.load() && TClock::now() < until)
+        Relax();
+    std::unique_lock<std::mutex> lock(FMutex);
+    FWake.wait(lock, [this] { return FHandled.load(); });
+    FInFlight = false;
+    FWake.notify_all();
+}
+
+bool TScanBridge::HandlePending(bool runHandler) {
+    bool expected = true;
+    if (!FPublished.compare_exchange_strong(expected, false))
+        return false;
+    if (runHandler)
+        emit Message(FMessage, FFirst, FSecond);
+    Complete();
+    return true;
+}
+
+void TScanBridge::Complete() {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FHandled.store(true);
+    FWake.notify_all();
+}
+
+void TScanBridge::customEvent(QEvent* event) {
+    if (event->type() != MessageEvent)
+        return;
+    const auto burstEnd = TClock::now() + GuiBurst;
+    FGuiWaiting.store(true);
+    bool closing = false;
     {
         std::lock_guard<std::mutex> lock(FMutex);
-        FInFlight = false;
+        closing = FClosing;
     }
-    FIdle.notify_all();
+    HandlePending(!closing);
+    while (!closing && TClock::now() < burstEnd) {
+        const auto until = TClock::now() + GuiSpin;
+        while (!FPublished.load() && TClock::now() < until)
+            Relax();
+        if (!HandlePending(true))
+            break;
+    }
+    FGuiWaiting.store(false);
+    // A message published just as the GUI thread stopped looking has no event of its own.
+    if (FPublished.load())
+        QCoreApplication::postEvent(this, new QEvent(MessageEvent));
 }
 
 void TScanBridge::Close() {
     std::unique_lock<std::mutex> lock(FMutex);
     FClosing = true;
     while (FInFlight) {
-        // The blocked call waits in this thread's event queue; deliver just that kind of event.
         lock.unlock();
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        HandlePending(false);
         lock.lock();
-        FIdle.wait_for(lock, std::chrono::milliseconds(5), [this] { return !FInFlight; });
+        FWake.wait_for(lock, std::chrono::milliseconds(5), [this] { return !FInFlight; });
     }
 }

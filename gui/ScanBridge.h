@@ -3,12 +3,19 @@
 #include "ScanMessages.h"
 
 #include <QObject>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
-// Carries the scan thread's messages to the GUI thread. Each message is handed over with a
-// blocking queued call, so the handler runs on the GUI thread while the scan thread waits for it,
-// as the scan's synchronous messages require.
+// Carries the scan thread's messages to the GUI thread. The scan thread waits in each message
+// until the GUI thread has run the handler (the Message signal), as the scan's synchronous
+// messages require.
+//
+// A scan sends tens of thousands of messages a second, and waking a sleeping thread twice per
+// message would cost more than the scan itself. So a message wakes the GUI thread with an event,
+// and the GUI thread, after a handler, waits a few microseconds for the next message before it
+// goes back to its event loop (for a few milliseconds at most, so that the window stays
+// responsive); the scan thread likewise spins briefly before it sleeps.
 class TScanBridge : public QObject, public TScanListener {
     Q_OBJECT
 
@@ -19,16 +26,31 @@ public:
     void ScanMessage(uint32_t message, int32_t first, int32_t second) override;
 
     // GUI thread, before the scan thread is stopped and joined: from now on messages are
-    // dropped, and a message the scan thread is blocked in is let through (to a handler that
-    // no longer runs) so that the thread can end.
+    // dropped, and a message the scan thread waits in is completed (without its handler) so
+    // that the thread can end.
     void Close();
 
 signals:
     void Message(uint32_t message, int32_t first, int32_t second);
 
+protected:
+    void customEvent(QEvent* event) override;
+
 private:
+    // Runs the handler of the published message if no one has claimed it yet.
+    bool HandlePending(bool runHandler);
+    void Complete();
+
+    // The message being delivered; written by the scan thread before FPublished is set.
+    uint32_t FMessage = 0;
+    int32_t FFirst = 0;
+    int32_t FSecond = 0;
+    std::atomic<bool> FPublished{false}; // a message waits for the GUI thread
+    std::atomic<bool> FHandled{false};   // its handler has run
+    std::atomic<bool> FGuiWaiting{false}; // the GUI thread is looking for the next message
+
     std::mutex FMutex;
-    std::condition_variable FIdle;
+    std::condition_variable FWake;
     bool FClosing = false;
     bool FInFlight = false;
 };

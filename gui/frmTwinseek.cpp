@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
+#include <QTimer>
 #include <QStyle>
 
 namespace {
@@ -172,8 +173,13 @@ void TfrmTwinseek::SetUpViews() {
 }
 
 void TfrmTwinseek::SetUpStatusBar() {
+    FPanelRefresh = new QTimer(this);
+    FPanelRefresh->setSingleShot(true);
+    FPanelRefresh->setInterval(40);
+    connect(FPanelRefresh, &QTimer::timeout, this, &TfrmTwinseek::ShowPanels);
     for (int panel = 0; panel < 4; ++panel) {
-        FPanels[panel] = new QLabel(PanelStartTexts[panel], this);
+        FPanelTexts[panel] = PanelStartTexts[panel];
+        FPanels[panel] = new QLabel(FPanelTexts[panel], this);
         FPanels[panel]->setObjectName(QStringLiteral("StatusPanel%1").arg(panel));
         if (panel < 3) {
             // Room for the longest text the panel shows, at least the designed width.
@@ -189,11 +195,27 @@ void TfrmTwinseek::SetUpStatusBar() {
     }
 }
 
-QString TfrmTwinseek::PanelText(int panel) const {
-    return panel >= 0 && panel < 4 ? FPanels[panel]->text() : QString();
+void TfrmTwinseek::SetPanel(int panel, const QString& text) {
+    FPanelTexts[panel] = text;
+    // A scan changes the texts thousands of times a second; the labels take the latest texts
+    // at most at the rate of a display, so that laying them out does not hold up the scan.
+    if (IsScanning()) {
+        if (!FPanelRefresh->isActive())
+            FPanelRefresh->start();
+        return;
+    }
+    ShowPanels();
 }
 
-void TfrmTwinseek::SetPanel(int panel, const QString& text) { FPanels[panel]->setText(text); }
+void TfrmTwinseek::ShowPanels() {
+    FPanelRefresh->stop();
+    for (int panel = 0; panel < 4; ++panel)
+        FPanels[panel]->setText(FPanelTexts[panel]);
+}
+
+QString TfrmTwinseek::PanelText(int panel) const {
+    return panel >= 0 && panel < 4 ? FPanelTexts[panel] : QString();
+}
 
 bool TfrmTwinseek::IsScanning() const { return !FUi->acStart->isEnabled(); }
 
@@ -231,6 +253,7 @@ void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t) {
         break;
     case WM_SCAN_DONE:
         SetPanel(1, "Preparing list boxes.");
+        ShowPanels();
         FPanels[1]->repaint();
         RemoveSingleFileGroups(ResultList);
         FilesRead = first;
@@ -250,6 +273,7 @@ void TfrmTwinseek::ShowResult() {
     SetPanel(3, QStringLiteral("Total space required: %1")
                     .arg(QString::fromStdString(FormatSize(TotalSpace(), FFormats))));
     FUi->acStart->setEnabled(true);
+    ShowPanels();
     Splitter1Moved();
     ActionList1Update();
 }

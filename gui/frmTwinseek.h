@@ -11,6 +11,7 @@
 
 class QLabel;
 class QMenu;
+class QTimer;
 class TFileListModel;
 class TPathListModel;
 class TScanBridge;
@@ -71,6 +72,7 @@ protected:
 private:
     void ScanMessage(uint32_t message, int32_t first, int32_t second);
     void SetPanel(int panel, const QString& text);
+    void ShowPanels();
     QString TimeText(double days) const;
     double DaysSinceStart() const;
     void SetUpActions();
@@ -83,6 +85,8 @@ private:
     TPathListModel* FPathList;
     TScanBridge* FBridge;
     QLabel* FPanels[4] = {};
+    QString FPanelTexts[4];
+    QTimer* FPanelRefresh = nullptr;
     QMenu* pmFileList = nullptr;
     QMenu* pmPathList = nullptr;
     TLocaleFormats FFormats;

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Times the window against the command line on the same scans, in one run: from Start to the
+# rows shown (window_bench) and the whole twinseek-cli run, median of 3 after a warm-up each,
+# then the sorting of 100,000 rows by every column.
+#
+# usage: bench/window.sh [BUILD_DIR] [ROOTS...]   (default: build, the 1,000,000-file tree, /usr)
+set -euo pipefail
+build_dir=$(cd "${1:-build}" && pwd)
+[[ $# -gt 0 ]] && shift
+roots=("$@")
+if [[ ${#roots[@]} -eq 0 ]]; then
+    roots=("${TWINSEEK_BENCH_DIR:-/tmp/twinseek-bench}/tree-1000000" /usr)
+fi
+cli=$build_dir/twinseek-cli
+window=$build_dir/bench/window_bench
+[[ -x $cli && -x $window ]] || { echo "window.sh: build $cli and $window first" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" # the window reads and writes its settings file in the working directory
+
+median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+
+printf '%-45s %10s %10s %7s\n' root "cli s" "window s" ratio
+for root in "${roots[@]}"; do
+    [[ -d $root ]] || { echo "window.sh: no directory $root" >&2; continue; }
+    "$cli" --scan "$root" --report /dev/null
+    cli_times=$(for _ in 1 2 3; do
+        /usr/bin/time -f '%e' "$cli" --scan "$root" --report /dev/null 2>&1 >/dev/null | tail -1
+    done | median)
+    "$window" "$root" >/dev/null 2>&1
+    window_times=$(for _ in 1 2 3; do
+        "$window" "$root" 2>/dev/null | awk '/^window-scan/ {print $3}'
+    done | median)
+    printf '%-45s %10s %10s %7.2f\n' "$root" "$cli_times" "$window_times" \
+        "$(echo "$window_times / $cli_times" | bc -l)"
+done
+echo "target: window <= 1.5 x cli"
+"$window" 2>/dev/null | grep '^sort'
+echo "target: every sort < 0.2 s"
