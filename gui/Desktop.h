@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
-// The program's way to the desktop: message boxes now, the file manager and applications
-// later. Tests put a recording implementation in place of the real one.
+// The program's way to the desktop: message boxes, file dialogs, the file manager and the
+// applications that open files. Tests put a recording implementation in place of the real one.
 class TDesktop {
 public:
     virtual ~TDesktop() = default;
@@ -14,6 +15,29 @@ public:
     virtual void ShowErrorReport(QWidget* parent, const QString& text) = 0;
     // The plain message box: the text and OK.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+
+    // The desktop's applications; by default nothing is started.
+    // Opens a file with the desktop's default application for it.
+    virtual void OpenFile(const QString& /*path*/) {}
+    // Opens a file with the desktop's application for plain text, whatever its type.
+    virtual void ShowInTextEditor(const QString& /*path*/) {}
+    // Opens the file manager on a folder.
+    virtual void ExploreFolder(const QString& /*folder*/) {}
+
+    // A file dialog. Filters are Qt name filters; typeIndex is the 1-based index of the chosen
+    // filter, in and out; fileName is the proposed name, in and out. False when cancelled.
+    struct TFileDialog {
+        QString Title;
+        QStringList Filters;
+        QString DefaultSuffix;
+        QString Directory;
+        int TypeIndex = 1;
+        QString FileName;
+    };
+    // By default the dialogs are cancelled.
+    virtual bool GetSaveFileName(QWidget* /*parent*/, TFileDialog& /*dialog*/) { return false; }
+    // The file need not exist: a name typed there may fail to open.
+    virtual bool GetOpenFileName(QWidget* /*parent*/, TFileDialog& /*dialog*/) { return false; }
 
     // The implementation in use; the real desktop unless a test set another.
     static TDesktop& Current();
@@ -25,7 +49,16 @@ class TQtDesktop : public TDesktop {
 public:
     void ShowErrorReport(QWidget* parent, const QString& text) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
+    void OpenFile(const QString& path) override;
+    void ShowInTextEditor(const QString& path) override;
+    void ExploreFolder(const QString& folder) override;
+    bool GetSaveFileName(QWidget* parent, TFileDialog& dialog) override;
+    bool GetOpenFileName(QWidget* parent, TFileDialog& dialog) override;
 };
+
+// The command that the desktop entry of an application runs for a file: its Exec line with
+// the field codes replaced, the file as one argument of its own. Empty when there is no Exec.
+QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& file);
 
 // The text of the general error report: a "." is added when the text does not end in one (or
 // in a character that sorts before it).

@@ -63,6 +63,8 @@ QVariant TPathListModel::headerData(int section, Qt::Orientation orientation, in
 
 Qt::ItemFlags TPathListModel::flags(const QModelIndex& index) const {
     // Rows can be dragged; nothing in the window takes a drop.
+    if (!index.isValid())
+        return QAbstractTableModel::flags(index);
     return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
 }
 

@@ -2,6 +2,9 @@
 
 #include "AboutBox.h"
 #include "ConfigFile.h"
+#include "FileActions.h"
+#include "ResultListFile.h"
+#include "TextReport.h"
 #include "Desktop.h"
 #include "FileListModel.h"
 #include "FileTimes.h"
@@ -14,6 +17,7 @@
 #include "ui_frmTwinseek.h"
 
 #include <QAbstractEventDispatcher>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -21,6 +25,9 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
 #include <QStyle>
 
 namespace {
@@ -116,6 +123,12 @@ void TfrmTwinseek::SetUpActions() {
     connect(FUi->acStart, &QAction::triggered, this, &TfrmTwinseek::acStartExecute);
     connect(FUi->acStop, &QAction::triggered, this, &TfrmTwinseek::acStopExecute);
     connect(FUi->acHelp, &QAction::triggered, this, &TfrmTwinseek::acHelpExecute);
+    connect(FUi->acDelete, &QAction::triggered, this, &TfrmTwinseek::acDeleteExecute);
+    connect(FUi->acOpenFile, &QAction::triggered, this, &TfrmTwinseek::acOpenFileExecute);
+    connect(FUi->acShowNotepad, &QAction::triggered, this, &TfrmTwinseek::acShowNotepadExecute);
+    connect(FUi->acExploreFile, &QAction::triggered, this, &TfrmTwinseek::acExploreFileExecute);
+    connect(FUi->acSave, &QAction::triggered, this, &TfrmTwinseek::acSaveExecute);
+    connect(FUi->acOpen, &QAction::triggered, this, &TfrmTwinseek::acOpenExecute);
     connect(FUi->acAbout, &QAction::triggered, this, &TfrmTwinseek::acAboutExecute);
     QAction* sortActions[] = {FUi->acSortName, FUi->acSortExt, FUi->acSortCount, FUi->acSortSize};
     for (int tag = 0; tag < 4; ++tag)
@@ -241,11 +254,12 @@ void TfrmTwinseek::acStartExecute() {
 
 void TfrmTwinseek::acStopExecute() { ScanThread->StopScan(); }
 
-void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t) {
+void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t second) {
     switch (message) {
     case WM_SCAN_PROGRESS:
         SetPanel(0, "Time: " + TimeText(DaysSinceStart()));
         SetPanel(1, QStringLiteral("Files read: %1").arg(first));
+        SetPanel(2, QStringLiteral("Directories read: %1").arg(second));
         break;
     case WM_SCAN_CHECK:
         SetPanel(0, "Time: " + TimeText(DaysSinceStart()));
@@ -344,4 +358,122 @@ void TfrmTwinseek::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+std::vector<int> TfrmTwinseek::SelectedPathRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : FUi->lvPath->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int TfrmTwinseek::SelectedFileRow() const {
+    const QModelIndexList rows = FUi->lvFiles->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TfrmTwinseek::acDeleteExecute() {
+    const int fileRow = SelectedFileRow();
+    if (fileRow < 0)
+        return;
+    TFileGroup& group = *FFileList->Row(fileRow).Group;
+    for (std::vector<int> selected = SelectedPathRows(); !selected.empty();
+         selected = SelectedPathRows()) {
+        const int row = selected.front();
+        const std::string path = FPathList->Path(row);
+        std::vector<std::string> selectedPaths;
+        for (int other : selected)
+            selectedPaths.push_back(FPathList->Path(other));
+        std::string error = LastCopyCheck(group, path, selectedPaths);
+        if (error.empty() && ::unlink(path.c_str()) != 0)
+            error = SystemErrorText(errno);
+        if (!error.empty()) {
+            TDesktop::Current().ShowMessage(
+                this, QStringLiteral("Could not delete file: %1 \n\nError message: %2")
+                          .arg(QFile::decodeName(QByteArray::fromStdString(path)),
+                               QString::fromLocal8Bit(error.c_str())));
+            break;
+        }
+        // The file is gone: now its entry and its row go.
+        FPathList->RemoveRow(row);
+    }
+    SetPanel(3, QStringLiteral("Total space required: %1")
+                    .arg(QString::fromStdString(FormatSize(TotalSpace(), FFormats))));
+    FFileList->RowChanged(fileRow);
+}
+
+void TfrmTwinseek::acOpenFileExecute() {
+    const std::vector<int> selected = SelectedPathRows();
+    if (!selected.empty())
+        TDesktop::Current().OpenFile(
+            QFile::decodeName(QByteArray::fromStdString(FPathList->Path(selected.front()))));
+}
+
+void TfrmTwinseek::acShowNotepadExecute() {
+    const std::vector<int> selected = SelectedPathRows();
+    if (!selected.empty())
+        TDesktop::Current().ShowInTextEditor(
+            QFile::decodeName(QByteArray::fromStdString(FPathList->Path(selected.front()))));
+}
+
+void TfrmTwinseek::acExploreFileExecute() {
+    const std::vector<int> selected = SelectedPathRows();
+    if (!selected.empty())
+        TDesktop::Current().ExploreFolder(QFile::decodeName(
+            QByteArray::fromStdString(DirectoryPart(FPathList->Path(selected.front())))));
+}
+
+QString TfrmTwinseek::DialogDirectory() const { return QDir::currentPath(); }
+
+void TfrmTwinseek::acSaveExecute() {
+    TDesktop::TFileDialog dialog;
+    dialog.Title = "Save";
+    dialog.Filters = {"Twin seek list(*.twl)", "Textfile (*.txt)", "All files (*.*)"};
+    dialog.DefaultSuffix = "twl";
+    dialog.Directory = DialogDirectory();
+    dialog.TypeIndex = FSaveTypeIndex;
+    dialog.FileName = FSaveFileName;
+    if (!TDesktop::Current().GetSaveFileName(this, dialog))
+        return;
+    FSaveTypeIndex = dialog.TypeIndex;
+    FSaveFileName = dialog.FileName;
+    // The chosen file type decides what is written, not the name's extension.
+    if (dialog.TypeIndex == 1)
+        SaveResultList(dialog.FileName);
+    else
+        SaveTextReport(dialog.FileName);
+}
+
+void TfrmTwinseek::acOpenExecute() {
+    TDesktop::TFileDialog dialog;
+    dialog.Title = "Open";
+    dialog.Filters = {"Twin seek list(*.twl)"};
+    dialog.DefaultSuffix = "twl";
+    dialog.Directory = DialogDirectory();
+    if (!TDesktop::Current().GetOpenFileName(this, dialog))
+        return;
+    setWindowTitle(TitleFor(QString()));
+    LoadResultList(dialog.FileName);
+    ShowResult();
+}
+
+void TfrmTwinseek::SaveResultList(const QString& fileName) {
+    ::SaveResultList(QFile::encodeName(fileName).toStdString(), Options, FilesRead, ElapsedTime,
+                     FFileList->Rows());
+}
+
+void TfrmTwinseek::SaveTextReport(const QString& fileName) {
+    ::SaveTextReport(QFile::encodeName(fileName).toStdString(), FilesRead, ElapsedTime,
+                     FFileList->Rows(), FFormats);
+}
+
+void TfrmTwinseek::LoadResultList(const QString& fileName) {
+    // The current result is gone from here on, whatever the file holds.
+    ClearFileList();
+    ResultList.Clear();
+    const TLoadOutcome outcome = ::LoadResultList(QFile::encodeName(fileName).toStdString(),
+                                                  ResultList, FilesRead, ElapsedTime);
+    if (outcome != TLoadOutcome::Loaded)
+        TDesktop::Current().ShowMessage(this, QString::fromStdString(LoadOutcomeMessage(outcome)));
 }

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -53,6 +54,15 @@ public:
     void acStartExecute();
     void acStopExecute();
     void acHelpExecute();
+    void acDeleteExecute();
+    void acOpenFileExecute();
+    void acShowNotepadExecute();
+    void acExploreFileExecute();
+    void acSaveExecute();
+    void acOpenExecute();
+    void SaveResultList(const QString& fileName);
+    void LoadResultList(const QString& fileName);
+    void SaveTextReport(const QString& fileName);
     void acAboutExecute();
     void OnFileSortClick(int tag);
     void lvFilesColumnClick(int column);
@@ -79,6 +89,11 @@ private:
     void SetUpViews();
     void SetUpStatusBar();
     void LoadSettings();
+    // The path rows selected, first (lowest) row first.
+    std::vector<int> SelectedPathRows() const;
+    // The duplicate-list row whose copies the path list shows, or -1.
+    int SelectedFileRow() const;
+    QString DialogDirectory() const;
 
     std::unique_ptr<Ui::TfrmTwinseek> FUi;
     TFileListModel* FFileList;
@@ -91,6 +106,9 @@ private:
     QMenu* pmPathList = nullptr;
     TLocaleFormats FFormats;
     std::chrono::steady_clock::time_point StartTime;
+    // The save dialog starts where it was left: file type and name.
+    int FSaveTypeIndex = 1;
+    QString FSaveFileName;
     // Declared last: it is destroyed first, before the result list it fills.
     std::unique_ptr<TScanThread> ScanThread;
 };
