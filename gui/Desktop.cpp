@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 TDesktop* current = nullptr;
@@ -19,6 +21,10 @@ TDesktop& TDesktop::Current() {
 }
 
 void TDesktop::SetCurrent(TDesktop* desktop) { current = desktop; }
+
+int TDesktop::RemoveFile(const QByteArray& path) {
+    return ::unlink(path.constData()) == 0 ? 0 : errno;
+}
 
 QString ErrorReportText(const QString& text) {
     if (!text.isEmpty() && text.back() > QChar('.'))

@@ -26,8 +26,6 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 #include <QStyle>
 
 namespace {
@@ -386,8 +384,11 @@ void TfrmTwinseek::acDeleteExecute() {
         for (int other : selected)
             selectedPaths.push_back(FPathList->Path(other));
         std::string error = LastCopyCheck(group, path, selectedPaths);
-        if (error.empty() && ::unlink(path.c_str()) != 0)
-            error = SystemErrorText(errno);
+        if (error.empty()) {
+            const int failure = TDesktop::Current().RemoveFile(QByteArray::fromStdString(path));
+            if (failure != 0)
+                error = SystemErrorText(failure);
+        }
         if (!error.empty()) {
             TDesktop::Current().ShowMessage(
                 this, QStringLiteral("Could not delete file: %1 \n\nError message: %2")
