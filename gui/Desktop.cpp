@@ -51,6 +51,11 @@ void TQtDesktop::ExploreFolder(const QString& folder) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
+void TQtDesktop::OpenUrl(const QString& target) {
+    // Whether the desktop could open it is not looked at.
+    QDesktopServices::openUrl(QUrl(target));
+}
+
 namespace {
 
 // The desktop entry of the default application for plain text, as xdg-mime names it.
@@ -140,7 +145,7 @@ namespace {
 bool RunFileDialog(QWidget* parent, TDesktop::TFileDialog& dialog, QFileDialog::AcceptMode mode) {
     QFileDialog box(parent, dialog.Title, dialog.Directory);
     box.setAcceptMode(mode);
-    box.setFileMode(QFileDialog::AnyFile);
+    box.setFileMode(dialog.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     box.setNameFilters(dialog.Filters);
     box.setDefaultSuffix(dialog.DefaultSuffix);
     box.setOption(QFileDialog::ReadOnly, false);

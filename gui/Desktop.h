@@ -27,6 +27,8 @@ public:
     virtual void ShowInTextEditor(const QString& /*path*/) {}
     // Opens the file manager on a folder.
     virtual void ExploreFolder(const QString& /*folder*/) {}
+    // Opens a web, mail or FTP address.
+    virtual void OpenUrl(const QString& /*target*/) {}
 
     // A file dialog. Filters are Qt name filters; typeIndex is the 1-based index of the chosen
     // filter, in and out; fileName is the proposed name, in and out. False when cancelled.
@@ -37,6 +39,7 @@ public:
         QString Directory;
         int TypeIndex = 1;
         QString FileName;
+        bool MustExist = false; // an open dialog that accepts only existing files
     };
     // By default the dialogs are cancelled.
     virtual bool GetSaveFileName(QWidget* /*parent*/, TFileDialog& /*dialog*/) { return false; }
@@ -56,6 +59,7 @@ public:
     void OpenFile(const QString& path) override;
     void ShowInTextEditor(const QString& path) override;
     void ExploreFolder(const QString& folder) override;
+    void OpenUrl(const QString& target) override;
     bool GetSaveFileName(QWidget* parent, TFileDialog& dialog) override;
     bool GetOpenFileName(QWidget* parent, TFileDialog& dialog) override;
 };

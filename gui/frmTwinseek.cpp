@@ -2,9 +2,11 @@
 
 #include "AboutBox.h"
 #include "ConfigFile.h"
+#include "DesignScale.h"
 #include "FileActions.h"
 #include "ResultListFile.h"
 #include "TextReport.h"
+#include "frmOptionDialog.h"
 #include "Desktop.h"
 #include "FileListModel.h"
 #include "FileTimes.h"
@@ -37,9 +39,7 @@ const int PanelWidths[3] = {80, 140, 140};
 } // namespace
 
 int TfrmTwinseek::Scaled(int designedPixels) const {
-    // The layout was designed for a font 13 pixels high; larger desktop fonts get room to match.
-    const double scale = std::max(1.0, fontMetrics().height() / 13.0);
-    return static_cast<int>(designedPixels * scale + 0.5);
+    return static_cast<int>(designedPixels * DesignScale(this) + 0.5);
 }
 
 TfrmTwinseek::TfrmTwinseek(QWidget* parent)
@@ -127,6 +127,7 @@ void TfrmTwinseek::SetUpActions() {
     connect(FUi->acExploreFile, &QAction::triggered, this, &TfrmTwinseek::acExploreFileExecute);
     connect(FUi->acSave, &QAction::triggered, this, &TfrmTwinseek::acSaveExecute);
     connect(FUi->acOpen, &QAction::triggered, this, &TfrmTwinseek::acOpenExecute);
+    connect(FUi->acOption, &QAction::triggered, this, &TfrmTwinseek::acOptionExecute);
     connect(FUi->acAbout, &QAction::triggered, this, &TfrmTwinseek::acAboutExecute);
     QAction* sortActions[] = {FUi->acSortName, FUi->acSortExt, FUi->acSortCount, FUi->acSortSize};
     for (int tag = 0; tag < 4; ++tag)
@@ -477,4 +478,16 @@ void TfrmTwinseek::LoadResultList(const QString& fileName) {
                                                   ResultList, FilesRead, ElapsedTime);
     if (outcome != TLoadOutcome::Loaded)
         TDesktop::Current().ShowMessage(this, QString::fromStdString(LoadOutcomeMessage(outcome)));
+}
+
+void TfrmTwinseek::acOptionExecute() {
+    TfrmOptionDialog dialog(this);
+    dialog.SetOptions(Options);
+    dialog.FConfigFileName = ConfigFileName;
+    if (dialog.exec() != QDialog::Accepted)
+        return; // a configuration file saved meanwhile stays written
+    // A scan that runs keeps the options it started with.
+    Options = dialog.GetOptions();
+    ConfigFileName = dialog.FConfigFileName;
+    setWindowTitle(TitleFor(ConfigFileName));
 }

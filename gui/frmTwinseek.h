@@ -60,6 +60,7 @@ public:
     void acExploreFileExecute();
     void acSaveExecute();
     void acOpenExecute();
+    void acOptionExecute();
     void SaveResultList(const QString& fileName);
     void LoadResultList(const QString& fileName);
     void SaveTextReport(const QString& fileName);

@@ -1,0 +1,71 @@
+#include "frmDirSelectionList.h"
+
+#include "DesignScale.h"
+#include "FolderBrowser.h"
+#include "HelpWindow.h"
+#include "ui_frmDirSelectionList.h"
+
+#include <QFile>
+#include <QKeyEvent>
+
+TfrmDirSelectionList::TfrmDirSelectionList(QWidget* parent)
+    : QDialog(parent), FUi(std::make_unique<Ui::TfrmDirSelectionList>()) {
+    FUi->setupUi(this);
+    ScaleDesignedLayout(this);
+    setFixedSize(size());
+    FFolderBrowser = new TFolderBrowser(this);
+    FFolderBrowser->BrowseFlags = {bfDirsOnly};
+    connect(FUi->bAdd, &QPushButton::clicked, this, &TfrmDirSelectionList::acAddExecute);
+    connect(FUi->bDelete, &QPushButton::clicked, this, &TfrmDirSelectionList::acDeleteExecute);
+    connect(FUi->lbSelectedDir, &QListWidget::itemSelectionChanged, this,
+            &TfrmDirSelectionList::ActionListUpdate);
+    ActionListUpdate();
+    FUi->OKBtn->setFocus();
+}
+
+TfrmDirSelectionList::~TfrmDirSelectionList() = default;
+
+void TfrmDirSelectionList::SetEntries(const std::vector<std::string>& entries) {
+    FUi->lbSelectedDir->clear();
+    for (const std::string& entry : entries)
+        FUi->lbSelectedDir->addItem(QFile::decodeName(QByteArray::fromStdString(entry)));
+    ActionListUpdate();
+}
+
+std::vector<std::string> TfrmDirSelectionList::Entries() const {
+    std::vector<std::string> entries;
+    for (int row = 0; row < FUi->lbSelectedDir->count(); ++row)
+        entries.push_back(QFile::encodeName(FUi->lbSelectedDir->item(row)->text()).toStdString());
+    return entries;
+}
+
+void TfrmDirSelectionList::acAddExecute() {
+    FFolderBrowser->Title = "Select a directory";
+    if (!FFolderBrowser->Execute())
+        return;
+    // No check for duplicates: the folder is added as the chooser gives it.
+    FUi->lbSelectedDir->addItem(FFolderBrowser->Folder);
+    ActionListUpdate();
+}
+
+void TfrmDirSelectionList::acDeleteExecute() {
+    for (int row = 0; row < FUi->lbSelectedDir->count();) {
+        if (FUi->lbSelectedDir->item(row)->isSelected())
+            delete FUi->lbSelectedDir->takeItem(row);
+        else
+            ++row;
+    }
+    ActionListUpdate();
+}
+
+void TfrmDirSelectionList::ActionListUpdate() {
+    FUi->bDelete->setEnabled(!FUi->lbSelectedDir->selectedItems().isEmpty());
+}
+
+void TfrmDirSelectionList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        THelpWindow::Instance().ShowContext(3);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TFolderBrowser;
+
+namespace Ui {
+class TfrmDirSelectionList;
+}
+
+// Edits a list of directories one per line: Add picks one in the folder browser, Delete
+// removes the selected entries.
+class TfrmDirSelectionList : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TfrmDirSelectionList(QWidget* parent = nullptr);
+    ~TfrmDirSelectionList() override;
+
+    void SetEntries(const std::vector<std::string>& entries);
+    std::vector<std::string> Entries() const;
+
+    void acAddExecute();
+    void acDeleteExecute();
+    void ActionListUpdate();
+
+    Ui::TfrmDirSelectionList& Form() const { return *FUi; }
+    TFolderBrowser& FolderBrowser() const { return *FFolderBrowser; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TfrmDirSelectionList> FUi;
+    TFolderBrowser* FFolderBrowser;
+};

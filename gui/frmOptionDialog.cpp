@@ -1,0 +1,173 @@
+#include "frmOptionDialog.h"
+
+#include "ConfigFile.h"
+#include "DesignScale.h"
+#include "Desktop.h"
+#include "HelpWindow.h"
+#include "Icons.h"
+#include "ListText.h"
+#include "frmDirSelectionList.h"
+#include "ui_frmOptionDialog.h"
+
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <algorithm>
+
+namespace {
+
+QString Decoded(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
+std::string Encoded(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+} // namespace
+
+TfrmOptionDialog::TfrmOptionDialog(QWidget* parent)
+    : QDialog(parent), FUi(std::make_unique<Ui::TfrmOptionDialog>()),
+      FCompareModes(new QButtonGroup(this)) {
+    FUi->setupUi(this);
+    ScaleDesignedLayout(this);
+    setFixedSize(size());
+    QRadioButton* modes[] = {FUi->rbCompare0, FUi->rbCompare1, FUi->rbCompare2, FUi->rbCompare3};
+    for (int index = 0; index < 4; ++index)
+        FCompareModes->addButton(modes[index], index);
+
+    FUi->acOpenConfig->setIcon(ActionImage(2));
+    FUi->acSaveConfig->setIcon(ActionImage(1));
+    // A tool button would drop the trailing dots of its action's text; its icon text keeps them.
+    FUi->acEditIncludeDir->setIconText("...");
+    FUi->acEditExcludeDir->setIconText("...");
+    FUi->bIncludeDir->setDefaultAction(FUi->acEditIncludeDir);
+    FUi->bExcludeDir->setDefaultAction(FUi->acEditExcludeDir);
+    FUi->bIncludeDir->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    FUi->bExcludeDir->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QPalette palette = FUi->memIgnoreChar->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    FUi->memIgnoreChar->setPalette(palette);
+    QFont font = FUi->memIgnoreChar->font();
+    font.setPointSize(10);
+    FUi->memIgnoreChar->setFont(font);
+
+    connect(FUi->acOpenConfig, &QAction::triggered, this, &TfrmOptionDialog::acOpenConfigExecute);
+    connect(FUi->acSaveConfig, &QAction::triggered, this, &TfrmOptionDialog::acSaveConfigExecute);
+    connect(FUi->acEditIncludeDir, &QAction::triggered, this,
+            &TfrmOptionDialog::acEditIncludeDirExecute);
+    connect(FUi->acEditExcludeDir, &QAction::triggered, this,
+            &TfrmOptionDialog::acEditExcludeDirExecute);
+    // The ignore characters apply only when names are compared without regard to case.
+    connect(FUi->cbCaseSensitive, &QCheckBox::toggled, this, &TfrmOptionDialog::ActionListUpdate);
+    ActionListUpdate();
+    FUi->BitBtn1->setFocus();
+}
+
+TfrmOptionDialog::~TfrmOptionDialog() = default;
+
+void TfrmOptionDialog::SetOptions(const TOptionRec& options) {
+    const int index = std::clamp(options.CompareMode, -1, 3);
+    if (index < 0) {
+        // An exclusive group always keeps one button checked; no selection needs a pause.
+        FCompareModes->setExclusive(false);
+        for (QAbstractButton* button : FCompareModes->buttons())
+            button->setChecked(false);
+        FCompareModes->setExclusive(true);
+    } else {
+        FCompareModes->button(index)->setChecked(true);
+    }
+    FUi->cbCaseSensitive->setChecked(options.CaseSensitive);
+    FUi->edIgnoreChar->setText(Decoded(options.IgnoreChar));
+    FUi->edIncludeDir->setText(Decoded(options.ScanPath));
+    FUi->edExcludeDir->setText(Decoded(options.ExcludePath));
+    FUi->edFileTypes->setText(Decoded(options.FileTypes));
+    ActionListUpdate();
+}
+
+TOptionRec TfrmOptionDialog::GetOptions() const {
+    TOptionRec options;
+    options.CompareMode = FCompareModes->checkedId();
+    options.CaseSensitive = FUi->cbCaseSensitive->isChecked();
+    options.IgnoreChar = Encoded(FUi->edIgnoreChar->text());
+    options.ScanPath = Encoded(FUi->edIncludeDir->text());
+    options.ExcludePath = Encoded(FUi->edExcludeDir->text());
+    options.FileTypes = Encoded(FUi->edFileTypes->text());
+    return options;
+}
+
+void TfrmOptionDialog::UpdateCaption() {
+    if (FConfigFileName.isEmpty())
+        setWindowTitle("Options");
+    else
+        setWindowTitle(QStringLiteral("Options [%1]")
+                           .arg(FConfigFileName.mid(FConfigFileName.lastIndexOf('/') + 1)));
+}
+
+void TfrmOptionDialog::showEvent(QShowEvent* event) {
+    UpdateCaption();
+    QDialog::showEvent(event);
+}
+
+void TfrmOptionDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        THelpWindow::Instance().ShowContext(2);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TfrmOptionDialog::ActionListUpdate() {
+    const bool ignoring = !FUi->cbCaseSensitive->isChecked();
+    FUi->laIgnoreChar->setEnabled(ignoring);
+    FUi->edIgnoreChar->setEnabled(ignoring);
+}
+
+void TfrmOptionDialog::EditDirectories(QLineEdit* edit, const QString& caption) {
+    TfrmDirSelectionList editor(this);
+    editor.setWindowTitle(caption);
+    editor.SetEntries(SplitListText(Encoded(edit->text())));
+    if (editor.exec() == QDialog::Accepted)
+        edit->setText(Decoded(JoinListText(editor.Entries())));
+}
+
+void TfrmOptionDialog::acEditIncludeDirExecute() {
+    EditDirectories(FUi->edIncludeDir, "Scan directories");
+}
+
+void TfrmOptionDialog::acEditExcludeDirExecute() {
+    EditDirectories(FUi->edExcludeDir, "Exclude directories");
+}
+
+QString TfrmOptionDialog::ConfigDirectory() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(programDir).isWritable())
+        return programDir + '/';
+    return QDir::homePath() + '/';
+}
+
+void TfrmOptionDialog::acOpenConfigExecute() {
+    TDesktop::TFileDialog dialog;
+    dialog.Filters = {"Twinseek config (*.twc)"};
+    dialog.DefaultSuffix = ConfigFileExtension;
+    dialog.Directory = ConfigDirectory();
+    dialog.MustExist = true;
+    if (!TDesktop::Current().GetOpenFileName(this, dialog))
+        return;
+    FConfigFileName = dialog.FileName;
+    // A fresh, empty record: a file that is not accepted empties every control.
+    TOptionRec options;
+    LoadConfigFile(Encoded(FConfigFileName), options);
+    SetOptions(options);
+    UpdateCaption();
+}
+
+void TfrmOptionDialog::acSaveConfigExecute() {
+    TDesktop::TFileDialog dialog;
+    dialog.Filters = {"Twinseek config (*.twc)"};
+    dialog.DefaultSuffix = ConfigFileExtension;
+    dialog.Directory = ConfigDirectory();
+    if (!TDesktop::Current().GetSaveFileName(this, dialog))
+        return;
+    FConfigFileName = dialog.FileName;
+    SaveConfigFile(Encoded(FConfigFileName), GetOptions());
+    UpdateCaption();
+}
