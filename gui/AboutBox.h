@@ -7,7 +7,10 @@ namespace Ui {
 class TAboutBox;
 }
 
-// The about window: the program's name and version, and OK.
+// Where the program lives on the web, without its scheme (the link label adds "http://").
+inline const char* const HomePage = "www.twinseek.org";
+
+// The about window: the program's name and version, a link to its pages, and OK.
 class TAboutBox : public QDialog {
     Q_OBJECT
 
