@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libqt6svg6 fonts-dejavu-core adwaita-icon-theme
     libgtest-dev libgmock-dev
     clang libclang-rt-14-dev
+    desktop-file-utils appstream
 )
 
 missing=()
