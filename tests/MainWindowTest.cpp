@@ -1,0 +1,513 @@
+// The main window: start-up and settings, the enabling of its actions, the status bar across a
+// scan, stopping and closing during a scan, the error report text, About and Help.
+
+#include "Desktop.h"
+#include "FileListModel.h"
+#include "HelpWindow.h"
+#include "PathListModel.h"
+#include "ScanBridge.h"
+#include "TestTree.h"
+#include "frmTwinseek.h"
+#include "ui_frmTwinseek.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace {
+
+// Keeps error reports and messages instead of showing them; the desktop's applications and
+// file dialogs are left to the seam's defaults, which start nothing.
+class TRecordingDesktop : public TDesktop {
+public:
+    QStringList Errors;
+    QStringList Messages;
+    void ShowErrorReport(QWidget*, const QString& text) override { Errors << text; }
+    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
+};
+
+// Ends the test program when a call that cannot be interrupted from the event loop (a
+// destructor) does not return in time.
+class TWatchdog {
+public:
+    explicit TWatchdog(const char* what, int seconds = 20)
+        : FThread([this, what, seconds] {
+              std::unique_lock<std::mutex> lock(FMutex);
+              if (!FDone.wait_for(lock, std::chrono::seconds(seconds), [this] { return FReleased; }))
+                  qFatal("%s did not finish within %d s", what, seconds);
+          }) {}
+    ~TWatchdog() {
+        {
+            std::lock_guard<std::mutex> lock(FMutex);
+            FReleased = true;
+        }
+        FDone.notify_all();
+        FThread.join();
+    }
+
+private:
+    std::mutex FMutex;
+    std::condition_variable FDone;
+    bool FReleased = false;
+    std::thread FThread;
+};
+
+QString Describe(const TOptionRec& o) {
+    return QStringLiteral("mode=%1 case=%2 ignore=[%3] scan=[%4] exclude=[%5] types=[%6]")
+        .arg(o.CompareMode)
+        .arg(o.CaseSensitive)
+        .arg(QString::fromStdString(o.IgnoreChar), QString::fromStdString(o.ScanPath),
+             QString::fromStdString(o.ExcludePath), QString::fromStdString(o.FileTypes));
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Runs a real event loop for a while, so that it also waits for events (QTest::qWait only
+// polls and never lets the loop go idle).
+void RunEventLoop(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The texts of the four status bar panels as shown.
+QStringList ShownPanels(const TfrmTwinseek& window) {
+    QStringList texts;
+    for (int panel = 0; panel < 4; ++panel) {
+        const auto* label = window.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel));
+        texts << (label != nullptr ? label->text() : QStringLiteral("(no panel %1)").arg(panel));
+    }
+    return texts;
+}
+
+QStringList Captions(const TFileListModel& model) {
+    QStringList captions;
+    for (int row = 0; row < model.rowCount(); ++row)
+        captions << model.index(row, 0).data().toString();
+    return captions;
+}
+
+// Three copies of a.txt, one in each of three subdirectories, and one unique b.txt.
+void FillThreeCopies(TTestTree& tree) {
+    tree.File("d1/a.txt", 100);
+    tree.File("d2/a.txt", 100);
+    tree.File("d3/a.txt", 100);
+    tree.File("d3/b.txt", 7);
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    QString FOldDir;
+    std::unique_ptr<QTemporaryDir> FWorkDir;
+    TRecordingDesktop FDesktop;
+
+    QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
+
+    // Runs a scan of the tree to its end.
+    static bool Scan(TfrmTwinseek& window, const TTestTree& tree) {
+        window.Options.ScanPath = tree.Root();
+        window.acStartExecute();
+        return QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000);
+    }
+
+private slots:
+    void init() {
+        FOldDir = QDir::currentPath();
+        FWorkDir = std::make_unique<QTemporaryDir>();
+        QVERIFY(FWorkDir->isValid());
+        QVERIFY(QDir::setCurrent(FWorkDir->path()));
+        FDesktop = TRecordingDesktop();
+        TDesktop::SetCurrent(&FDesktop);
+    }
+
+    void cleanup() {
+        TDesktop::SetCurrent(nullptr);
+        QDir::setCurrent(FOldDir);
+        FWorkDir.reset();
+        QVERIFY2(FDesktop.Messages.isEmpty(), qPrintable(FDesktop.Messages.join('|')));
+    }
+
+    void startUpReadsTheSettings_data() {
+        QTest::addColumn<QByteArray>("config"); // "" none, "-" deleted, "/" a directory
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<bool>("reportsError");
+        TOptionRec defaults;
+        defaults.ScanPath = "/tmp";
+        TOptionRec fromFile;
+        fromFile.CompareMode = 2;
+        fromFile.CaseSensitive = true;
+        fromFile.IgnoreChar = "_";
+        fromFile.ScanPath = "/data;/more data";
+        fromFile.ExcludePath = "/data/old";
+        fromFile.FileTypes = "*.txt";
+        QTest::newRow("no settings file") << QByteArray() << "Twin Seek" << Describe(defaults) << false;
+        QTest::newRow("valid configuration")
+            << QByteArray("[Options]\r\nVersion=3\r\nCompareMode=2\r\nCaseSensitive=1\r\nIgnoreChar=_\r\n"
+                          "ScanPath=/data;/more data\r\nExcludePath=/data/old\r\nFileTypes=*.txt\r\n\r\n")
+            << "Twin Seek [work.twc]" << Describe(fromFile) << false;
+        QTest::newRow("deleted configuration")
+            << QByteArray("-") << "Twin Seek [work.twc]" << Describe(TOptionRec()) << false;
+        QTest::newRow("configuration that cannot be read")
+            << QByteArray("/") << "Twin Seek" << Describe(defaults) << true;
+    }
+
+    void startUpReadsTheSettings() {
+        QFETCH(QByteArray, config);
+        QFETCH(QString, title);
+        QFETCH(QString, options);
+        QFETCH(bool, reportsError);
+        const QString configPath = WorkPath("work.twc");
+        if (config == "/")
+            QVERIFY(QDir().mkdir(configPath));
+        else if (!config.isEmpty() && config != "-")
+            QVERIFY(WriteFile(configPath, config));
+        if (!config.isEmpty())
+            QVERIFY(WriteFile(WorkPath("Twinseek.ini"), "[Options]\r\nFilename=" + configPath.toUtf8() + "\r\n\r\n"));
+
+        TfrmTwinseek window;
+        QCOMPARE(window.windowTitle(), title);
+        QCOMPARE(Describe(window.Options), options);
+        const QStringList errors =
+            reportsError ? QStringList{"Cannot open file " + configPath + "."} : QStringList();
+        QStringList shown;
+        for (const QString& error : FDesktop.Errors)
+            shown << ErrorReportText(error);
+        QCOMPARE(shown, errors);
+    }
+
+    void closingWritesTheSettingsFile() {
+        {
+            TfrmTwinseek window;
+            QVERIFY(!QFile::exists("Twinseek.ini"));
+        }
+        QFile file(WorkPath("Twinseek.ini"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("[Options]\r\nFilename=\r\n\r\n"));
+        QVERIFY(FDesktop.Errors.isEmpty());
+    }
+
+    void actionsFollowTheScanState() {
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        Ui::TfrmTwinseek& ui = window.Form();
+        auto states = [&] {
+            return QList<bool>{ui.acStart->isEnabled(), ui.acStop->isEnabled(), ui.acOpen->isEnabled(),
+                               ui.acSave->isEnabled(),  ui.acDelete->isEnabled(), ui.acOption->isEnabled()};
+        };
+        //                                Start  Stop   Open   Save   Delete Option
+        QCOMPARE(states(), (QList<bool>{true, false, true, false, false, true}));
+        window.Options.ScanPath = tree.Root();
+        window.acStartExecute();
+        QCOMPARE(states(), (QList<bool>{false, true, false, false, false, true}));
+        QVERIFY(QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000));
+        QCOMPARE(states(), (QList<bool>{true, false, true, true, false, true}));
+
+        // A scan without duplicates leaves nothing to save.
+        TTestTree single({{"only.txt", 5}});
+        QVERIFY(Scan(window, single));
+        QCOMPARE(states(), (QList<bool>{true, false, true, false, false, true}));
+    }
+
+    void pathSelectionEnablesTheFileActions_data() {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<bool>("canDelete");
+        QTest::addColumn<bool>("canOpenOrExplore");
+        QTest::newRow("none") << QList<int>{} << false << false;
+        QTest::newRow("one") << QList<int>{1} << true << true;
+        QTest::newRow("two") << QList<int>{0, 2} << true << false;
+        QTest::newRow("all three") << QList<int>{0, 1, 2} << false << false;
+    }
+
+    void pathSelectionEnablesTheFileActions() {
+        QFETCH(QList<int>, selected);
+        QFETCH(bool, canDelete);
+        QFETCH(bool, canOpenOrExplore);
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        Ui::TfrmTwinseek& ui = window.Form();
+        ui.lvFiles->setCurrentIndex(window.FileList().index(0, 0));
+        QCOMPARE(window.PathList().rowCount(), 3);
+        for (int row : selected)
+            ui.lvPath->selectionModel()->select(window.PathList().index(row, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        // The rule runs by itself when the event loop waits for the user.
+        RunEventLoop(50);
+        QCOMPARE(ui.acDelete->isEnabled(), canDelete);
+        QCOMPARE(ui.acOpenFile->isEnabled(), canOpenOrExplore);
+        QCOMPARE(ui.acExploreFile->isEnabled(), canOpenOrExplore);
+        QVERIFY(ui.acShowNotepad->isEnabled());
+    }
+
+    void statusBarAcrossAScan() {
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        const QStringList start{"Time: 00:00:00", "Scanned file names:", "Duplicated files:",
+                                "Total space required: "};
+        QCOMPARE(ShownPanels(window), start);
+
+        window.Options.ScanPath = tree.Root();
+        window.acStartExecute();
+        QCOMPARE(window.PanelText(3), QString("Total space required: 0 Bytes"));
+        for (int panel = 0; panel < 3; ++panel)
+            QCOMPARE(window.PanelText(panel), start[panel]);
+
+        QVERIFY(QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000));
+        // The labels, which follow the texts at display rate during a scan, show the end at once.
+        const QStringList end = ShownPanels(window);
+        QVERIFY2(QRegularExpression("^Time: \\d\\d:\\d\\d:\\d\\d$").match(end[0]).hasMatch(), qPrintable(end[0]));
+        QCOMPARE(end.mid(1), (QStringList{"Files read: 4", "Double files: 1", "Total space required: 300 Bytes"}));
+        for (int panel = 0; panel < 4; ++panel)
+            QCOMPARE(window.PanelText(panel), end[panel]);
+    }
+
+    void progressMessagesUpdateThePanels() {
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        // Runs after the window's own handler of each message.
+        QStringList wrong;
+        int progress = 0, checks = 0;
+        connect(window.findChild<TScanBridge*>(), &TScanBridge::Message, &window,
+                [&](uint32_t message, int32_t first, int32_t second) {
+                    auto expect = [&](int panel, const QString& text) {
+                        if (window.PanelText(panel) != text)
+                            wrong << QStringLiteral("panel %1 \"%2\", expected \"%3\"")
+                                         .arg(panel).arg(window.PanelText(panel), text);
+                    };
+                    if (message == WM_SCAN_PROGRESS) {
+                        ++progress;
+                        expect(1, QStringLiteral("Files read: %1").arg(first));
+                        expect(2, QStringLiteral("Directories read: %1").arg(second));
+                    } else if (message == WM_SCAN_CHECK) {
+                        ++checks;
+                        expect(1, QStringLiteral("Files to check: %1").arg(first));
+                    }
+                    if (message != WM_SCAN_DONE &&
+                        !QRegularExpression("^Time: \\d\\d:\\d\\d:\\d\\d$").match(window.PanelText(0)).hasMatch())
+                        wrong << "panel 0 \"" + window.PanelText(0) + "\"";
+                });
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(progress, 3);
+        QCOMPARE(checks, 3);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join("; ")));
+    }
+
+    void rowsAfterAScan() {
+        TTestTree tree({{"x/a.txt", 100}, {"y/a.txt", 100}, {"x/b.txt", 7}, {"x/makefile", 10},
+                        {"y/makefile", 10}, {"x/archive.tar.gz", 20}, {"y/archive.tar.gz", 20}});
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        const TFileListModel& rows = window.FileList();
+        QCOMPARE(rows.rowCount(), 3);
+        const QStringList expected[3] = {{"a.txt", "txt", "2", "200 Bytes"},
+                                         {"archive.tar.gz", "gz", "2", "40 Bytes"},
+                                         {"makefile", "", "2", "20 Bytes"}};
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 4; ++column)
+                QCOMPARE(rows.index(row, column).data().toString(), expected[row][column]);
+        QCOMPARE(window.PanelText(1), QString("Files read: 7"));
+        QCOMPARE(window.PanelText(2), QString("Double files: 3"));
+        QCOMPARE(window.PanelText(3), QString("Total space required: 260 Bytes"));
+        QCOMPARE(window.ResultList.Count(), 0);
+    }
+
+    void secondScanEmptiesBothListsBeforeAnyMessage() {
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        window.Form().lvFiles->setCurrentIndex(window.FileList().index(0, 0));
+        QCOMPARE(window.PathList().rowCount(), 3);
+
+        window.acStartExecute();
+        QCOMPARE(window.FileList().rowCount(), 0);
+        QCOMPARE(window.PathList().rowCount(), 0);
+        QCOMPARE(window.PathList().PathCaption(), QString("Directories"));
+        QCOMPARE(window.PanelText(3), QString("Total space required: 0 Bytes"));
+        QCOMPARE(window.PanelText(1), QString("Files read: 4"));
+        QVERIFY(QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000));
+        QCOMPARE(Captions(window.FileList()), QStringList{"a.txt"});
+    }
+
+    void stopDuringTheWalk() {
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        window.Options.ScanPath = tree.Root();
+        QList<uint32_t> messages;
+        QList<int32_t> doneFiles;
+        bool stopAtNext = true;
+        connect(window.findChild<TScanBridge*>(), &TScanBridge::Message, &window,
+                [&](uint32_t message, int32_t first, int32_t) {
+                    messages << message;
+                    if (message == WM_SCAN_DONE)
+                        doneFiles << first;
+                    // The scan thread waits in this message, so the stop comes before its next step.
+                    if (std::exchange(stopAtNext, false))
+                        window.Form().acStop->trigger();
+                });
+        window.acStartExecute();
+        QVERIFY(QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000));
+        QCOMPARE(messages, (QList<uint32_t>{WM_SCAN_PROGRESS, WM_SCAN_DONE}));
+        QCOMPARE(doneFiles, QList<int32_t>{0});
+        QCOMPARE(window.FileList().rowCount(), 0);
+        QCOMPARE(ShownPanels(window).mid(1),
+                 (QStringList{"Files read: 0", "Double files: 0", "Total space required: 0 Bytes"}));
+
+        // The next scan runs in full again.
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(window.PanelText(1), QString("Files read: 4"));
+    }
+
+    void closingDuringAScan_data() {
+        QTest::addColumn<bool>("fromFirstMessage");
+        QTest::newRow("right after Start") << false;
+        QTest::newRow("from the first message") << true;
+    }
+
+    void closingDuringAScan() {
+        QFETCH(bool, fromFirstMessage);
+        TTestTree tree;
+        for (int dir = 0; dir < 300; ++dir)
+            tree.File(QStringLiteral("d%1/a.txt").arg(dir).toStdString(), 10);
+        QPointer<TfrmTwinseek> window = new TfrmTwinseek;
+        window->Options.ScanPath = tree.Root();
+        bool ended = false;
+        connect(window->findChild<TScanBridge*>(), &TScanBridge::Message, window,
+                [&](uint32_t message) { ended = ended || message == WM_SCAN_DONE; });
+        if (fromFirstMessage) {
+            connect(window->findChild<TScanBridge*>(), &TScanBridge::Message, window,
+                    [&] { window->close(), window->deleteLater(); }, Qt::SingleShotConnection);
+            window->acStartExecute();
+            TWatchdog watchdog("Closing the window from a scan message");
+            QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 10000);
+        } else {
+            window->acStartExecute();
+            QVERIFY(window->IsScanning());
+            TWatchdog watchdog("Closing the window right after Start");
+            delete window;
+        }
+        // The window went while the scan was still walking.
+        QVERIFY(!ended);
+        QVERIFY(QFile::exists(WorkPath("Twinseek.ini")));
+        QVERIFY(FDesktop.Errors.isEmpty());
+    }
+
+    void errorReportText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("letter at the end") << "File not found" << "File not found.";
+        QTest::newRow("point at the end") << "x." << "x.";
+        QTest::newRow("character before the point") << "Error!" << "Error!";
+        QTest::newRow("slash sorts after the point") << "Cannot open file /tmp/" << "Cannot open file /tmp/.";
+        QTest::newRow("empty") << "" << "";
+    }
+
+    void errorReportText() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(ErrorReportText(text), shown);
+    }
+
+    void aboutIsModal() {
+        TfrmTwinseek window;
+        QString title;
+        QStringList labels;
+        bool closedWithOk = false;
+        QElapsedTimer clock;
+        clock.start();
+        std::function<void()> poll = [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                title = dialog->windowTitle();
+                for (const QLabel* label : dialog->findChildren<QLabel*>())
+                    labels << label->text();
+                auto* buttons = dialog->findChild<QDialogButtonBox*>();
+                QPushButton* ok = buttons ? buttons->button(QDialogButtonBox::Ok) : nullptr;
+                closedWithOk = ok != nullptr;
+                if (ok != nullptr)
+                    ok->click();
+                else
+                    dialog->close();
+            } else if (clock.elapsed() < 5000) {
+                QTimer::singleShot(10, poll);
+            } else {
+                for (QWidget* widget : QApplication::topLevelWidgets())
+                    if (qobject_cast<QDialog*>(widget) && widget->isVisible())
+                        widget->close();
+            }
+        };
+        QTimer::singleShot(0, poll);
+        window.Form().acAbout->trigger();
+        QCOMPARE(title, QString("About"));
+        QVERIFY2(labels.contains("Version 1.3"), qPrintable(labels.join('|')));
+        QVERIFY(closedWithOk);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+    void helpShowsItsPage_data() {
+        QTest::addColumn<bool>("pressF1");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("F1") << true << "main-window.html#context-1";
+        QTest::newRow("Help action") << false << "index.html";
+    }
+
+    void helpShowsItsPage() {
+        QFETCH(bool, pressF1);
+        QFETCH(QString, page);
+        TfrmTwinseek window;
+        THelpWindow& help = THelpWindow::Instance();
+        help.hide();
+        help.Browser()->setSource(QUrl("qrc:/help/about.html"));
+        if (pressF1)
+            QTest::keyClick(window.Form().lvFiles, Qt::Key_F1);
+        else
+            window.Form().acHelp->trigger();
+        QVERIFY(help.isVisible());
+        const QString source = help.Browser()->source().toString();
+        QVERIFY2(source.endsWith(page), qPrintable(source));
+        QVERIFY(!help.Browser()->toPlainText().trimmed().isEmpty());
+        help.hide();
+    }
+
+    void everyToolButtonHasAnIcon() {
+        TfrmTwinseek window;
+        auto* toolBar = window.findChild<QToolBar*>("ToolBar1");
+        QVERIFY(toolBar);
+        int buttons = 0;
+        for (QAction* action : toolBar->actions()) {
+            if (action->isSeparator())
+                continue;
+            ++buttons;
+            QVERIFY2(!action->icon().isNull(), qPrintable(action->objectName()));
+        }
+        QCOMPARE(buttons, 8);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
