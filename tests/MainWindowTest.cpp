@@ -7,6 +7,7 @@
 #include "PathListModel.h"
 #include "ScanBridge.h"
 #include "TestTree.h"
+#include "TwinseekApplication.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
 
@@ -434,6 +435,29 @@ private slots:
         QCOMPARE(ErrorReportText(text), shown);
     }
 
+    // An error that no handler catches ends the action it came from and reaches the general
+    // error report; the program goes on. Here: Open of a file that does not exist.
+    void uncaughtErrorsReachTheErrorReport() {
+        struct TAnswering : TRecordingDesktop {
+            QString Answer;
+            bool GetOpenFileName(QWidget*, TFileDialog& dialog) override {
+                dialog.FileName = Answer;
+                return true;
+            }
+        } desktop;
+        desktop.Answer = WorkPath("missing.twl");
+        TDesktop::SetCurrent(&desktop);
+        TfrmTwinseek window;
+        // Triggered from an event, as a click would be, so that the error passes the
+        // application object.
+        QTimer::singleShot(0, window.Form().acOpen, &QAction::trigger);
+        QTRY_VERIFY_WITH_TIMEOUT(!desktop.Errors.isEmpty(), 5000);
+        QCOMPARE(desktop.Errors, QStringList{"File not found"});
+        QCOMPARE(window.FileList().rowCount(), 0);
+        QVERIFY(window.Form().acStart->isEnabled());
+        TDesktop::SetCurrent(&FDesktop);
+    }
+
     void aboutIsModal() {
         TfrmTwinseek window;
         QString title;
@@ -509,5 +533,11 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainWindowTest)
+// The program's own application object, which turns uncaught errors into error reports.
+int main(int argc, char** argv) {
+    TTwinseekApplication app(argc, argv);
+    MainWindowTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "MainWindowTest.moc"
