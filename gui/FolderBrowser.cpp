@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <stdexcept>
 
 TFolderBrowser::TFolderBrowser(QObject* owner) : QObject(owner) {
@@ -34,16 +36,27 @@ bool TFolderBrowser::Execute() {
     if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
         ok = buttons->button(QDialogButtonBox::Open);
 
+    // The handler's answer about OK stands until the next change. The dialog sets its OK
+    // button itself when a click goes on to select the item and fill the name field; connected
+    // after the dialog's own handling, the answer is applied again then.
+    int okAnswer = -1;
+    auto applyOk = [&] {
+        if (okAnswer != -1 && ok != nullptr)
+            ok->setEnabled(okAnswer != 0);
+    };
     QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, [&](const QString& path) {
         int enabledOK = -1;
         QString statusText;
         if (OnChangeFolder && !path.isEmpty())
             OnChangeFolder(path, enabledOK, statusText);
-        if (enabledOK != -1 && ok != nullptr)
-            ok->setEnabled(enabledOK != 0);
+        okAnswer = enabledOK;
+        applyOk();
+        QTimer::singleShot(0, &dialog, applyOk);
         if (!statusText.isEmpty())
             status->setText(statusText);
     });
+    if (auto* name = dialog.findChild<QLineEdit*>("fileNameEdit"))
+        QObject::connect(name, &QLineEdit::textChanged, &dialog, applyOk);
 
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
