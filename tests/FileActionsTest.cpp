@@ -8,6 +8,7 @@
 #include "IoError.h"
 #include "PathListModel.h"
 #include "TestTree.h"
+#include "WorkingDirectory.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
 
@@ -145,25 +146,21 @@ QList<QByteArray> ReadLines(const QString& path) {
 class FileActionsTest : public QObject {
     Q_OBJECT
 
-    QString FOldDir;
-    std::unique_ptr<QTemporaryDir> FWorkDir;
+    std::unique_ptr<TWorkingDirectory> FWorkDir;
     TRecordingDesktop FDesktop;
 
     QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
 
 private slots:
     void init() {
-        FOldDir = QDir::currentPath();
-        FWorkDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(FWorkDir->isValid());
-        QVERIFY(QDir::setCurrent(FWorkDir->path()));
+        FWorkDir = std::make_unique<TWorkingDirectory>();
+        QVERIFY(FWorkDir->IsValid());
         FDesktop = TRecordingDesktop();
         TDesktop::SetCurrent(&FDesktop);
     }
 
     void cleanup() {
         TDesktop::SetCurrent(nullptr);
-        QDir::setCurrent(FOldDir);
         FWorkDir.reset();
     }
 

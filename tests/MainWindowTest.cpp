@@ -7,6 +7,7 @@
 #include "PathListModel.h"
 #include "ScanBridge.h"
 #include "TestTree.h"
+#include "WorkingDirectory.h"
 #include "TwinseekApplication.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
@@ -118,8 +119,7 @@ void FillThreeCopies(TTestTree& tree) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    QString FOldDir;
-    std::unique_ptr<QTemporaryDir> FWorkDir;
+    std::unique_ptr<TWorkingDirectory> FWorkDir;
     TRecordingDesktop FDesktop;
 
     QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
@@ -133,17 +133,14 @@ class MainWindowTest : public QObject {
 
 private slots:
     void init() {
-        FOldDir = QDir::currentPath();
-        FWorkDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(FWorkDir->isValid());
-        QVERIFY(QDir::setCurrent(FWorkDir->path()));
+        FWorkDir = std::make_unique<TWorkingDirectory>();
+        QVERIFY(FWorkDir->IsValid());
         FDesktop = TRecordingDesktop();
         TDesktop::SetCurrent(&FDesktop);
     }
 
     void cleanup() {
         TDesktop::SetCurrent(nullptr);
-        QDir::setCurrent(FOldDir);
         FWorkDir.reset();
         QVERIFY2(FDesktop.Messages.isEmpty(), qPrintable(FDesktop.Messages.join('|')));
     }

@@ -9,6 +9,7 @@
 #include "IniFile.h"
 #include "frmDirSelectionList.h"
 #include "frmOptionDialog.h"
+#include "WorkingDirectory.h"
 #include "frmTwinseek.h"
 #include "ui_frmDirSelectionList.h"
 #include "ui_frmOptionDialog.h"
@@ -138,8 +139,7 @@ QStringList TabOrder() {
 class OptionDialogTest : public QObject {
     Q_OBJECT
 
-    QString FOldDir;
-    std::unique_ptr<QTemporaryDir> FWorkDir;
+    std::unique_ptr<TWorkingDirectory> FWorkDir;
     TRecordingDesktop FDesktop;
 
     QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
@@ -153,18 +153,15 @@ private slots:
     }
 
     void init() {
-        FOldDir = QDir::currentPath();
-        FWorkDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(FWorkDir->isValid());
         // The main window keeps its settings file in the working directory.
-        QVERIFY(QDir::setCurrent(FWorkDir->path()));
+        FWorkDir = std::make_unique<TWorkingDirectory>();
+        QVERIFY(FWorkDir->IsValid());
         FDesktop = TRecordingDesktop();
         TDesktop::SetCurrent(&FDesktop);
     }
 
     void cleanup() {
         TDesktop::SetCurrent(nullptr);
-        QDir::setCurrent(FOldDir);
         FWorkDir.reset();
     }
 

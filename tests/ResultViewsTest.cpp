@@ -6,6 +6,7 @@
 #include "FileTimes.h"
 #include "PathListModel.h"
 #include "TestTree.h"
+#include "WorkingDirectory.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
 
@@ -92,8 +93,7 @@ Q_DECLARE_METATYPE(TShownRow)
 class ResultViewsTest : public QObject {
     Q_OBJECT
 
-    QString FOldDir;
-    std::unique_ptr<QTemporaryDir> FWorkDir;
+    std::unique_ptr<TWorkingDirectory> FWorkDir;
     TSilentDesktop FDesktop;
 
     // A shown window whose two models are checked by model testers throughout.
@@ -125,16 +125,13 @@ class ResultViewsTest : public QObject {
 
 private slots:
     void init() {
-        FOldDir = QDir::currentPath();
-        FWorkDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(FWorkDir->isValid());
-        QVERIFY(QDir::setCurrent(FWorkDir->path()));
+        FWorkDir = std::make_unique<TWorkingDirectory>();
+        QVERIFY(FWorkDir->IsValid());
         TDesktop::SetCurrent(&FDesktop);
     }
 
     void cleanup() {
         TDesktop::SetCurrent(nullptr);
-        QDir::setCurrent(FOldDir);
         FWorkDir.reset();
         const QStringList shown = std::exchange(FDesktop.Shown, {});
         QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
