@@ -72,17 +72,17 @@ struct TGroupSpec {
 };
 
 // Hands groups to the window as a load would: through the result list and ShowResult.
-void ShowGroups(TfrmTwinseek& window, const std::vector<TGroupSpec>& specs) {
+void ShowGroups(TfrmTwinseek& window, const std::vector<TGroupSpec>& described) {
     std::deque<TFileInfoEntry> entries;
-    for (const TGroupSpec& spec : specs) {
+    for (const TGroupSpec& description : described) {
         auto group = std::make_unique<TFileGroup>();
-        for (const std::string& path : spec.Paths) {
+        for (const std::string& path : description.Paths) {
             TFileInfoRec info = FileInfoForPath(path);
-            info.Size = spec.Size;
+            info.Size = description.Size;
             info.LastWriteTime = LastWriteTimeFromUnix(TTestTree::DefaultTime, 0);
             group->Add(std::move(info));
         }
-        entries.push_back({spec.Caption, std::move(group)});
+        entries.push_back({description.Caption, std::move(group)});
     }
     window.ResultList.AddAll(std::move(entries));
     window.ShowResult();

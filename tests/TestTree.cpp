@@ -25,11 +25,11 @@ TTestTree::TTestTree() {
 }
 
 TTestTree::TTestTree(std::initializer_list<TFileSpec> files) : TTestTree() {
-    for (const TFileSpec& spec : files) {
-        if (!spec.Path.empty() && spec.Path.back() == '/')
-            Dir(spec.Path);
+    for (const TFileSpec& file : files) {
+        if (!file.Path.empty() && file.Path.back() == '/')
+            Dir(file.Path);
         else
-            File(spec);
+            File(file);
     }
 }
 

@@ -30,7 +30,7 @@ public:
 
     // Creates a file (and its missing parent directories) of the size (sparse) and time.
     void File(const std::string& relative, int64_t size = 0, time_t time = DefaultTime);
-    void File(const TFileSpec& spec) { File(spec.Path, spec.Size, spec.Time); }
+    void File(const TFileSpec& file) { File(file.Path, file.Size, file.Time); }
     void Dir(const std::string& relative);
     void Symlink(const std::string& relative, const std::string& target);
     void Fifo(const std::string& relative);
