@@ -41,13 +41,6 @@ TRun RunCli(const std::string& arguments) {
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(CliTest, ReportsTheDuplicatesOfAScan) {
     TTestTree tree{{"a/x.txt", 10}, {"b/x.txt", 10}, {"b/X.TXT", 20}, {"a/unique.txt", 1}};
     const TRun run = RunCli("--scan " + Quoted(tree.Root()) + " --compare name-size");

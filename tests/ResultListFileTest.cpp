@@ -44,13 +44,6 @@ TResultRow Row(const std::string& caption, const std::vector<TFileInfoRec>& copi
     return row;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 // A group as "[key] path|size|time|stamp path|size|time|stamp ...".
 std::string Describe(const std::string& key, const TFileGroup& group) {
     std::string text = "[" + key + "]";
@@ -109,7 +102,7 @@ TEST(ResultListFileTest, WritesTheExampleByteForByteAndReadsItBack) {
         Header + Lines({"readme.txt", "2", "c:\\temp\\readme.txt", "1024", "776032614",
                         "1060151296", "29542874", "c:\\temp\\old\\readme.txt", "1024", "776032614",
                         "1060151296", "29542874"});
-    EXPECT_EQ(ReadFile(tree / "result.twl"), expected);
+    EXPECT_EQ(ReadBytes(tree / "result.twl"), expected);
 
     const TLoaded loaded = Load(expected);
     EXPECT_EQ(loaded.Outcome, TLoadOutcome::Loaded);
@@ -166,7 +159,7 @@ TEST(ResultListFileTest, ReadingBackGivesTheSameResultInTheListsOrder) {
     const double elapsed = 1234.567890123456789;
     SaveResultList(tree / "result.twl", DefaultOptions(), INT32_MAX, elapsed, rows);
     // The rows go out in their own order, sorted or not; the DOS time as a signed value.
-    const std::string text = ReadFile(tree / "result.twl");
+    const std::string text = ReadBytes(tree / "result.twl");
     const size_t b = text.find(Lines({"b.txt", "2", "/x/b.txt", "5368709120", "-268435456",
                                       "4294967295", "4294967295", "/y/b.txt"}));
     EXPECT_EQ(b,
@@ -351,7 +344,7 @@ TEST(ResultListFileTest, FileFailures) {
     } catch (const EInOutError& error) {
         EXPECT_EQ(error.ErrorCode(), EFBIG);
     }
-    EXPECT_EQ(ReadFile(kept), "old content");
+    EXPECT_EQ(ReadBytes(kept), "old content");
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(tree.Root()))
         names.push_back(entry.path().filename());
@@ -384,9 +377,9 @@ TEST(ResultListFileTest, AScannedResultSurvivesSaveAndLoadByteForByte) {
               Describe(rows[0].Caption, *rows[0].Group));
     EXPECT_EQ(loaded[0].Group->Info(0).Size, 3 * GiB);
     SaveResultList(tree / "second.twl", options, loadedFiles, loadedTime, loaded);
-    const std::string first = ReadFile(tree / "first.twl");
+    const std::string first = ReadBytes(tree / "first.twl");
     EXPECT_NE(first.find("\r\n3221225472\r\n"), std::string::npos);
-    EXPECT_EQ(ReadFile(tree / "second.twl"), first);
+    EXPECT_EQ(ReadBytes(tree / "second.twl"), first);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,13 @@ void Check(bool ok, const std::string& what) {
 }
 
 } // namespace
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
 
 TTestTree::TTestTree() {
     std::string pattern = fs::temp_directory_path() / "twinseek-test-XXXXXX";

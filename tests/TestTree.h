@@ -5,6 +5,9 @@
 #include <initializer_list>
 #include <string>
 
+// The whole content of a file ("" when it cannot be read).
+std::string ReadBytes(const std::string& path);
+
 // A temporary directory tree for tests, removed again with everything in it.
 class TTestTree {
 public:

@@ -35,13 +35,6 @@ TResultRow Row(const std::string& caption, std::initializer_list<TFileInfoRec> c
     return row;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 TEST(FileTimesTest, StampsAndDosTimesOfAKnownMoment) {
     const uint64_t stamp = LastWriteTimeFromUnix(Feb1st2003At101112, 0);
     EXPECT_EQ(stamp & 0xffffffffu, 1060151296u);
@@ -70,7 +63,7 @@ TEST(TextReportTest, WritesTheExampleByteForByte) {
                                       Copy("/tmp/old/readme.txt", 1024, Feb1st2003At101112)}));
     SaveTextReport(tree / "report.txt", 12, 12.0 / 86400, rows, DayMonthYear());
 
-    EXPECT_EQ(ReadFile(tree / "report.txt"), "Scanned files:    12\r\n"
+    EXPECT_EQ(ReadBytes(tree / "report.txt"), "Scanned files:    12\r\n"
                                               "Duplicated files: 1\r\n"
                                               "Scan time:        00:00:12\r\n"
                                               "\r\n"
@@ -87,7 +80,7 @@ TEST(TextReportTest, RowsInTheirOrderWithFullSizesAndTheMidnightRule) {
     rows.push_back(Row("one left.txt", {Copy("/a, b/one left.txt", 0, Feb1st2003At101112)}));
     SaveTextReport(tree / "report.txt", 7, 0, rows, DayMonthYear());
 
-    EXPECT_EQ(ReadFile(tree / "report.txt"), "Scanned files:    7\r\n"
+    EXPECT_EQ(ReadBytes(tree / "report.txt"), "Scanned files:    7\r\n"
                                               "Duplicated files: 2\r\n"
                                               "Scan time:        00:00:00\r\n"
                                               "\r\n"
@@ -102,7 +95,7 @@ TEST(TextReportTest, RowsInTheirOrderWithFullSizesAndTheMidnightRule) {
 TEST(TextReportTest, AnEmptyResultEndsAfterTheTotals) {
     TTestTree tree;
     SaveTextReport(tree / "report.txt", 0, 0, {}, TLocaleFormats());
-    EXPECT_EQ(ReadFile(tree / "report.txt"),
+    EXPECT_EQ(ReadBytes(tree / "report.txt"),
               "Scanned files:    0\r\nDuplicated files: 0\r\nScan time:        00:00:00\r\n");
 }
 
