@@ -68,7 +68,7 @@ Qt::ItemFlags TPathListModel::flags(const QModelIndex& index) const {
     return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
 }
 
-void TPathListModel::SetGroup(const TFileGroup* group) {
+void TPathListModel::SetGroup(TFileGroup* group) {
     beginResetModel();
     FGroup = group;
     endResetModel();
@@ -87,6 +87,6 @@ void TPathListModel::RemoveRow(int row) {
     if (FGroup == nullptr || row < 0 || row >= FGroup->Count())
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    const_cast<TFileGroup*>(FGroup)->Delete(row);
+    FGroup->Delete(row);
     endRemoveRows();
 }

@@ -5,8 +5,8 @@
 
 #include <QAbstractTableModel>
 
-// The copies of the selected duplicated name: full path, size and date of each. The model only
-// looks at a group that a duplicate-list row owns.
+// The copies of the selected duplicated name: full path, size and date of each. The group
+// belongs to a duplicate-list row; the model shows it and removes the copies Delete took.
 class TPathListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -22,7 +22,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // Shows the copies of a group (nullptr: none). The caption heads the path column.
-    void SetGroup(const TFileGroup* group);
+    void SetGroup(TFileGroup* group);
     const TFileGroup* Group() const { return FGroup; }
     void SetPathCaption(const QString& caption);
     QString PathCaption() const { return FPathCaption; }
@@ -34,7 +34,7 @@ public:
     void SetFormats(const TLocaleFormats& formats) { FFormats = formats; }
 
 private:
-    const TFileGroup* FGroup = nullptr;
+    TFileGroup* FGroup = nullptr;
     QString FPathCaption = "Directories";
     TLocaleFormats FFormats = TLocaleFormats::Current();
 };
