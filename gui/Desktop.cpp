@@ -26,6 +26,14 @@ int TDesktop::RemoveFile(const QByteArray& path) {
     return ::unlink(path.constData()) == 0 ? 0 : errno;
 }
 
+void RunAction(QWidget* parent, const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        TDesktop::Current().ShowErrorReport(parent, QString::fromLocal8Bit(error.what()));
+    }
+}
+
 QString ErrorReportText(const QString& text) {
     if (!text.isEmpty() && text.back() > QChar('.'))
         return text + '.';

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -67,6 +68,11 @@ public:
 // The command that the desktop entry of an application runs for a file: its Exec line with
 // the field codes replaced, the file as one argument of its own. Empty when there is no Exec.
 QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& file);
+
+// Runs a user action; an error it does not catch ends it and reaches the general error report.
+// Errors are caught here, where the action was started, rather than after they passed through
+// the toolkit's own code, which does not expect them.
+void RunAction(QWidget* parent, const std::function<void()>& action);
 
 // The text of the general error report: a "." is added when the text does not end in one (or
 // in a character that sorts before it).

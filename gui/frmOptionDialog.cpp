@@ -50,8 +50,11 @@ TfrmOptionDialog::TfrmOptionDialog(QWidget* parent)
     font.setPointSize(10);
     FUi->memIgnoreChar->setFont(font);
 
-    connect(FUi->acOpenConfig, &QAction::triggered, this, &TfrmOptionDialog::acOpenConfigExecute);
-    connect(FUi->acSaveConfig, &QAction::triggered, this, &TfrmOptionDialog::acSaveConfigExecute);
+    // Errors of the configuration files end the action and leave the dialog as it was.
+    connect(FUi->acOpenConfig, &QAction::triggered, this,
+            [this] { RunAction(this, [this] { acOpenConfigExecute(); }); });
+    connect(FUi->acSaveConfig, &QAction::triggered, this,
+            [this] { RunAction(this, [this] { acSaveConfigExecute(); }); });
     connect(FUi->acEditIncludeDir, &QAction::triggered, this,
             &TfrmOptionDialog::acEditIncludeDirExecute);
     connect(FUi->acEditExcludeDir, &QAction::triggered, this,

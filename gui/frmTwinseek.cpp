@@ -57,7 +57,9 @@ TfrmTwinseek::TfrmTwinseek(QWidget* parent)
     SortColumn = 0;
     FilesRead = 0;
     SortDescending = false;
-    connect(FBridge, &TScanBridge::Message, this, &TfrmTwinseek::ScanMessage);
+    connect(FBridge, &TScanBridge::Message, this, [this](uint32_t message, int32_t first, int32_t second) {
+        RunAction(this, [&] { ScanMessage(message, first, second); });
+    });
     ScanThread = std::make_unique<TScanThread>(*FBridge, ResultList);
 
     // The enabling rule runs whenever the event loop is about to wait for the user.
@@ -106,6 +108,11 @@ QString TfrmTwinseek::TitleFor(const QString& configFileName) {
     return QStringLiteral("Twin Seek [%1]").arg(name);
 }
 
+void TfrmTwinseek::OnAction(QAction* action, void (TfrmTwinseek::*handler)()) {
+    connect(action, &QAction::triggered, this,
+            [this, handler] { RunAction(this, [this, handler] { (this->*handler)(); }); });
+}
+
 void TfrmTwinseek::SetUpActions() {
     struct TImage {
         QAction* Action;
@@ -118,20 +125,21 @@ void TfrmTwinseek::SetUpActions() {
         image.Action->setIcon(ActionImage(image.Index));
 
     connect(FUi->acExit, &QAction::triggered, this, &QWidget::close);
-    connect(FUi->acStart, &QAction::triggered, this, &TfrmTwinseek::acStartExecute);
-    connect(FUi->acStop, &QAction::triggered, this, &TfrmTwinseek::acStopExecute);
-    connect(FUi->acHelp, &QAction::triggered, this, &TfrmTwinseek::acHelpExecute);
-    connect(FUi->acDelete, &QAction::triggered, this, &TfrmTwinseek::acDeleteExecute);
-    connect(FUi->acOpenFile, &QAction::triggered, this, &TfrmTwinseek::acOpenFileExecute);
-    connect(FUi->acShowNotepad, &QAction::triggered, this, &TfrmTwinseek::acShowNotepadExecute);
-    connect(FUi->acExploreFile, &QAction::triggered, this, &TfrmTwinseek::acExploreFileExecute);
-    connect(FUi->acSave, &QAction::triggered, this, &TfrmTwinseek::acSaveExecute);
-    connect(FUi->acOpen, &QAction::triggered, this, &TfrmTwinseek::acOpenExecute);
-    connect(FUi->acOption, &QAction::triggered, this, &TfrmTwinseek::acOptionExecute);
-    connect(FUi->acAbout, &QAction::triggered, this, &TfrmTwinseek::acAboutExecute);
+    OnAction(FUi->acStart, &TfrmTwinseek::acStartExecute);
+    OnAction(FUi->acStop, &TfrmTwinseek::acStopExecute);
+    OnAction(FUi->acHelp, &TfrmTwinseek::acHelpExecute);
+    OnAction(FUi->acDelete, &TfrmTwinseek::acDeleteExecute);
+    OnAction(FUi->acOpenFile, &TfrmTwinseek::acOpenFileExecute);
+    OnAction(FUi->acShowNotepad, &TfrmTwinseek::acShowNotepadExecute);
+    OnAction(FUi->acExploreFile, &TfrmTwinseek::acExploreFileExecute);
+    OnAction(FUi->acSave, &TfrmTwinseek::acSaveExecute);
+    OnAction(FUi->acOpen, &TfrmTwinseek::acOpenExecute);
+    OnAction(FUi->acOption, &TfrmTwinseek::acOptionExecute);
+    OnAction(FUi->acAbout, &TfrmTwinseek::acAboutExecute);
     QAction* sortActions[] = {FUi->acSortName, FUi->acSortExt, FUi->acSortCount, FUi->acSortSize};
     for (int tag = 0; tag < 4; ++tag)
-        connect(sortActions[tag], &QAction::triggered, this, [this, tag] { OnFileSortClick(tag); });
+        connect(sortActions[tag], &QAction::triggered, this,
+                [this, tag] { RunAction(this, [this, tag] { OnFileSortClick(tag); }); });
 
     pmFileList = new QMenu(this);
     pmFileList->setObjectName("pmFileList");

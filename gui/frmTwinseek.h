@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QMenu;
 class QTimer;
@@ -86,6 +87,8 @@ private:
     void ShowPanels();
     QString TimeText(double days) const;
     double DaysSinceStart() const;
+    // Runs the handler when the action is triggered; errors reach the error report.
+    void OnAction(QAction* action, void (TfrmTwinseek::*handler)());
     void SetUpActions();
     void SetUpViews();
     void SetUpStatusBar();
