@@ -101,6 +101,13 @@ void TFileListModel::RowChanged(int row) {
 void TFileListModel::SortRows(int column, bool descending) {
     std::vector<size_t> order(FRows.size());
     std::iota(order.begin(), order.end(), size_t{0});
+    // A group's space is the same at every comparison: summed once per row, not per comparison.
+    std::vector<float> spaces;
+    if (column == ColSpace) {
+        spaces.reserve(FRows.size());
+        for (const TResultRow& row : FRows)
+            spaces.push_back(row.Space());
+    }
     auto compare = [&](size_t a, size_t b) {
         switch (column) {
         case ColExt:
@@ -108,7 +115,7 @@ void TFileListModel::SortRows(int column, bool descending) {
         case ColCount:
             return CompareNumbers(FRows[a].Count(), FRows[b].Count());
         case ColSpace:
-            return CompareNumbers(FRows[a].Space(), FRows[b].Space());
+            return CompareNumbers(spaces[a], spaces[b]);
         default:
             return CompareIgnoringAsciiCase(FRows[a].Caption, FRows[b].Caption);
         }
