@@ -90,21 +90,21 @@ QString TURLLabel::Target() const {
 
 void TURLLabel::enterEvent(QEnterEvent* event) {
     QLabel::enterEvent(event);
-    if (!FEffect98)
-        return;
-    SetFontColour(FURLColPre);
-    if (FLabelType != hmCUSTOM)
-        SetUnderline(true);
-    update();
+    Hover(true);
 }
 
 void TURLLabel::leaveEvent(QEvent* event) {
     QLabel::leaveEvent(event);
+    Hover(false);
+}
+
+void TURLLabel::Hover(bool inside) {
+    // Without Effect98 hovering changes nothing.
     if (!FEffect98)
         return;
-    SetFontColour(FURLColStd);
+    SetFontColour(inside ? FURLColPre : FURLColStd);
     if (FLabelType != hmCUSTOM)
-        SetUnderline(false);
+        SetUnderline(inside);
     update();
 }
 

@@ -47,6 +47,7 @@ protected:
 
 private:
     void SetFontColour(uint32_t colour);
+    void Hover(bool inside);
     void SetUnderline(bool underline);
     void Click();
 
