@@ -4,13 +4,11 @@
 #include "TestTree.h"
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sys/resource.h>
 #include <vector>
 
 void PrintTo(const TOptionRec& o, std::ostream* out) {
@@ -234,26 +232,6 @@ TEST(ConfigFileTest, FileThatCannotBeCreatedIsAnError) {
     EXPECT_EQ(ErrorOf([&] { SaveConfigFile(insideFile, Sample); }), "Cannot create file " + insideFile);
     EXPECT_EQ(ReadBytes(tree / "plain"), "keep");
 }
-
-// Caps the size of the files this process writes while it lives: writing past the cap fails
-// with EFBIG, for root too.
-class TFileSizeCap {
-public:
-    explicit TFileSizeCap(rlim_t bytes) : FHandler(signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &FSaved);
-        rlimit capped = FSaved;
-        capped.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &capped);
-    }
-    ~TFileSizeCap() {
-        setrlimit(RLIMIT_FSIZE, &FSaved);
-        signal(SIGXFSZ, FHandler);
-    }
-
-private:
-    void (*FHandler)(int);
-    rlimit FSaved{};
-};
 
 TEST(ConfigFileTest, FailedWriteKeepsThePreviousFile) {
     TTestTree tree;

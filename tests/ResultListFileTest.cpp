@@ -6,12 +6,10 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sys/resource.h>
 
 namespace {
 
@@ -294,23 +292,6 @@ TEST(ResultListFileTest, AHugeCountWithLittleDataEndsAtOnce) {
     EXPECT_EQ(loaded.Groups, std::vector<std::string>{"[x] /a/x|1024|776032614|1"});
 }
 
-// Lowers the largest file this process may write, for as long as it lives.
-struct TFileSizeLimit {
-    rlimit Saved{};
-    void (*SavedHandler)(int);
-    explicit TFileSizeLimit(rlim_t bytes) {
-        SavedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &Saved);
-        rlimit lowered = Saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~TFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &Saved);
-        std::signal(SIGXFSZ, SavedHandler);
-    }
-};
-
 TEST(ResultListFileTest, FileFailures) {
     TTestTree tree;
     TFileInfoList list;
@@ -338,7 +319,7 @@ TEST(ResultListFileTest, FileFailures) {
     const std::string kept = tree / "kept.twl";
     std::ofstream(kept, std::ios::binary) << "old content";
     try {
-        TFileSizeLimit limit(4096);
+        TFileSizeCap cap(4096);
         SaveResultList(kept, DefaultOptions(), 0, 0, rows);
         FAIL() << "no error for a write beyond the size limit";
     } catch (const EInOutError& error) {

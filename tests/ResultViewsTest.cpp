@@ -114,6 +114,12 @@ class ResultViewsTest : public QObject {
         return QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000);
     }
 
+    // Scans the copies of FillCopies, compared by name only.
+    static bool ScanCopies(TfrmTwinseek& window, const TTestTree& tree) {
+        window.Options.CompareMode = cmNameOnly;
+        return Scan(window, tree);
+    }
+
     // Three copies of a.txt of different sizes and times and two of b.txt, compared by name only.
     static void FillCopies(TTestTree& tree) {
         tree.File("d1/a.txt", 100, TTestTree::DefaultTime);
@@ -143,8 +149,7 @@ private slots:
         FillCopies(tree);
         auto window = NewWindow();
         QVERIFY(window);
-        window->Options.CompareMode = cmNameOnly;
-        QVERIFY(Scan(*window, tree));
+        QVERIFY(ScanCopies(*window, tree));
         ClickRow(*window, "a.txt");
         ClickRow(*window, "b.txt");
         for (int column = 0; column < 4; ++column)
@@ -255,9 +260,8 @@ private slots:
         FillCopies(tree);
         auto window = NewWindow();
         QVERIFY(window);
-        window->Options.CompareMode = cmNameOnly;
         QCOMPARE(PathHeader(*window), QString("Directories"));
-        QVERIFY(Scan(*window, tree));
+        QVERIFY(ScanCopies(*window, tree));
         QCOMPARE(Captions(*window), (QStringList{"a.txt", "b.txt"}));
 
         ClickRow(*window, "a.txt");
@@ -286,8 +290,7 @@ private slots:
         FillCopies(tree);
         auto window = NewWindow();
         QVERIFY(window);
-        window->Options.CompareMode = cmNameOnly;
-        QVERIFY(Scan(*window, tree));
+        QVERIFY(ScanCopies(*window, tree));
         ClickRow(*window, "b.txt");
         QCOMPARE(window->PathList().rowCount(), 2);
 
@@ -310,8 +313,7 @@ private slots:
         FillCopies(tree);
         auto window = NewWindow();
         QVERIFY(window);
-        window->Options.CompareMode = cmNameOnly;
-        QVERIFY(Scan(*window, tree));
+        QVERIFY(ScanCopies(*window, tree));
         ClickRow(*window, "a.txt");
         QCOMPARE(window->PathList().rowCount(), 3);
         window->ClearFileList();

@@ -1,5 +1,6 @@
 #include "TestTree.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -19,6 +20,18 @@ void Check(bool ok, const std::string& what) {
 }
 
 } // namespace
+
+TFileSizeCap::TFileSizeCap(rlim_t bytes) : FHandler(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &FSaved);
+    rlimit capped = FSaved;
+    capped.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &capped);
+}
+
+TFileSizeCap::~TFileSizeCap() {
+    setrlimit(RLIMIT_FSIZE, &FSaved);
+    std::signal(SIGXFSZ, FHandler);
+}
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -4,6 +4,21 @@
 #include <ctime>
 #include <initializer_list>
 #include <string>
+#include <sys/resource.h>
+
+// Caps the size of the files this process writes while it lives: writing past the cap fails
+// with EFBIG, for root too.
+class TFileSizeCap {
+public:
+    explicit TFileSizeCap(rlim_t bytes);
+    ~TFileSizeCap();
+    TFileSizeCap(const TFileSizeCap&) = delete;
+    TFileSizeCap& operator=(const TFileSizeCap&) = delete;
+
+private:
+    void (*FHandler)(int);
+    rlimit FSaved{};
+};
 
 // The whole content of a file ("" when it cannot be read).
 std::string ReadBytes(const std::string& path);
