@@ -110,6 +110,8 @@ void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
         result.Size = status.st_size;
         result.Time = DosDateTimeFromUnix(status.st_mtim.tv_sec);
         result.LastWriteTime = LastWriteTimeFromUnix(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
+        result.Device = status.st_dev;
+        result.Inode = status.st_ino;
         result.Present = true;
     }
     if (dirFd >= 0)
@@ -197,6 +199,8 @@ void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firs
             info.Size = status.Size;
             info.Time = status.Time;
             info.LastWriteTime = status.LastWriteTime;
+            info.Device = status.Device;
+            info.Inode = status.Inode;
             info.Name = std::string(FPending.Name(file));
             info.Dir = FPending.Dir(file);
             group->Add(std::move(info));

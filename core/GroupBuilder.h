@@ -33,6 +33,8 @@ private:
         int64_t Size = 0;
         uint64_t LastWriteTime = 0;
         uint32_t Time = 0;
+        uint64_t Device = 0;
+        uint64_t Inode = 0;
         bool Present = false;
     };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <future>
 #include <memory>
 #include <thread>
@@ -180,6 +181,19 @@ TEST(ScanThreadTest, KeepsSizesOfFourGibibytesAndMore) {
     ASSERT_EQ(scan.List.Count(), 4);
     EXPECT_EQ(scan.List.FirstInfo(0).Size, 3 * GiB);
     EXPECT_EQ(scan.List.FirstInfo(2).Size, 5 * GiB);
+}
+
+TEST(ScanThreadTest, RecordsTheIdentityOfEachCopy) {
+    // Removing a copy later checks that the path still names the file the scan saw.
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}};
+    TScan scan;
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    ASSERT_EQ(scan.List.Count(), 1);
+    struct stat status {};
+    ASSERT_EQ(stat((tree / "b/x.txt").c_str(), &status), 0);
+    const TFileInfoRec& first = scan.List.FirstInfo(0);
+    EXPECT_EQ(first.Device, status.st_dev);
+    EXPECT_EQ(first.Inode, status.st_ino);
 }
 
 TEST(ScanThreadTest, StopDuringTheWalkEndsWithoutGrouping) {
