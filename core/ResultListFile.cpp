@@ -281,8 +281,8 @@ bool Storable(std::string_view text) {
 }
 
 bool Storable(const TFileInfoRec& info) {
-    return info.DirText().size() + info.Name.size() <= MaxResultListLine && Storable(info.DirText()) &&
-           Storable(info.Name);
+    return info.DirText().size() + info.Name.size() <= MaxResultListLine &&
+           Storable(info.DirText()) && Storable(info.Name);
 }
 
 void CheckHeader(const TOptionRec& options) {

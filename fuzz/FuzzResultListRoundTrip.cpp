@@ -68,8 +68,8 @@ void Check(bool condition) {
         std::abort();
 }
 
-std::string Saved(const TOptionRec& options, int32_t filesRead,
-                  const std::vector<TResultRow>& rows, TLeftOutCopies& leftOut) {
+std::string Saved(const TOptionRec& options, int32_t filesRead, const std::vector<TResultRow>& rows,
+                  TLeftOutCopies& leftOut) {
     const int fd = memfd_create("result-list", 0);
     Check(fd >= 0);
     TTextFileWriter out = TTextFileWriter::ForDescriptor(fd);

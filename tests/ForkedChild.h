@@ -62,7 +62,7 @@ inline long long PeakMemory() {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr bool MemoryIsMeasurable = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                        \
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
     __has_feature(memory_sanitizer)
 inline constexpr bool MemoryIsMeasurable = false;
 #else
@@ -73,4 +73,6 @@ inline constexpr bool MemoryIsMeasurable = true;
 #endif
 
 // The bound every reader keeps: 32 times the size of its input plus 64 MiB.
-inline long long MemoryBound(long long inputSize) { return 32 * inputSize + (64ll << 20); }
+inline long long MemoryBound(long long inputSize) {
+    return 32 * inputSize + (64ll << 20);
+}

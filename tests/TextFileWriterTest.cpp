@@ -1,7 +1,7 @@
+#include "TextFileWriter.h"
 #include "ForkedChild.h"
 #include "IoError.h"
 #include "TestTree.h"
-#include "TextFileWriter.h"
 
 #include <algorithm>
 #include <csignal>
@@ -47,7 +47,9 @@ struct stat StatOf(const std::string& path) {
 }
 
 // The tree's root is private to its owner; a test that drops to another user opens it.
-void OpenToEveryone(const TTestTree& tree) { chmod(tree.Root().c_str(), 0755); }
+void OpenToEveryone(const TTestTree& tree) {
+    chmod(tree.Root().c_str(), 0755);
+}
 
 TEST(TextFileWriterTest, AFileThatCannotBeMadeBesideTheTargetLeavesItUntouched) {
     // The directory belongs to root and the file may be written by anyone: writing in place
@@ -151,7 +153,7 @@ TEST(TextFileWriterTest, SymbolicLinksAreWrittenThroughAndStay) {
     struct TCase {
         const char* Name;
         std::vector<std::pair<std::string, std::string>> Links; // link, its text
-        std::string Written;                                      // the file that gets "new"
+        std::string Written;                                    // the file that gets "new"
         int Error;
     };
     const std::vector<TCase> cases{
@@ -216,8 +218,8 @@ TEST(TextFileWriterTest, ALinkPlantedInASharedStickyDirectoryIsNotFollowed) {
 TEST(TextFileWriterTest, APipeWithoutAReaderIsAnErrorNotAWait) {
     TTestTree tree;
     tree.Fifo("pipe");
-    const int status = RunInChild([&] { return Save(tree / "pipe") == ENXIO ? ChildPassed : 1; },
-                                  20);
+    const int status =
+        RunInChild([&] { return Save(tree / "pipe") == ENXIO ? ChildPassed : 1; }, 20);
     EXPECT_EQ(status, ChildPassed) << (status == -SIGALRM ? "the write waited for a reader" : "");
     EXPECT_EQ(StatOf(tree / "pipe").st_mode & S_IFMT, static_cast<mode_t>(S_IFIFO));
 }
