@@ -189,8 +189,8 @@ int Run(int argc, char** argv) {
     try {
         if (!args.SaveList.empty()) {
             writing = args.SaveList;
-            const TLeftOutCopies leftOut = SaveResultList(
-                args.SaveList, options, result.FilesRead, result.ElapsedTime, result.Rows);
+            const TLeftOutCopies leftOut = SaveResultList(args.SaveList, options, result.FilesRead,
+                                                          result.ElapsedTime, result.Rows);
             if (leftOut.Count > 0)
                 std::cerr << "twinseek-cli: warning: " << LeftOutCopiesMessage(leftOut) << '\n';
         }

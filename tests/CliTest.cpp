@@ -188,7 +188,8 @@ TEST(CliTest, CopiesLeftOutOfASavedListAreAWarning) {
                        "name holds a line break or byte 26, or is longer than 1 MiB). The first: " +
                            tree.Root() + "/a\\rb/x.txt\n");
     // The report still shows every copy, the name on one line.
-    EXPECT_NE(run.Out.find("\r\n" + tree.Root() + "/a\\rb/x.txt, 10, "), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("\r\n" + tree.Root() + "/a\\rb/x.txt, 10, "), std::string::npos)
+        << run.Out;
     run = RunCli("--load-list " + Quoted(out / "r.twl"));
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Out.find("\r\n" + tree.Root() + "/a"), std::string::npos) << run.Out;
@@ -199,18 +200,20 @@ TEST(CliTest, CopiesLeftOutOfASavedListAreAWarning) {
 TEST(CliTest, ALineBreakInAnOptionPlantsNothing) {
     TTestTree out;
     const std::string config = out / "planted.twc";
-    TRun run = RunCli("--ignore \"$(printf '_\\r\\nScanPath=/etc')\" --save-config " + Quoted(config));
+    TRun run =
+        RunCli("--ignore \"$(printf '_\\r\\nScanPath=/etc')\" --save-config " + Quoted(config));
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, "twinseek-cli: A configuration value holds a line break; the file " + config +
-                           " was not saved.\n");
+    EXPECT_EQ(run.Err, "twinseek-cli: A configuration value holds a line break; the file " +
+                           config + " was not saved.\n");
     EXPECT_FALSE(std::ifstream(config).is_open());
 
     TTestTree tree{{"a/x", 1}, {"b/x", 1}};
-    run = RunCli("--scan " + Quoted(tree.Root()) + " --types \"$(printf '*\\r\\n*')\" --save-list " +
-                 Quoted(out / "r.twl"));
+    run = RunCli("--scan " + Quoted(tree.Root()) +
+                 " --types \"$(printf '*\\r\\n*')\" --save-list " + Quoted(out / "r.twl"));
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, "twinseek-cli: The scan, exclude or mask text holds a line break or byte 26; "
-                       "the result list was not saved.\n");
+    EXPECT_EQ(run.Err,
+              "twinseek-cli: The scan, exclude or mask text holds a line break or byte 26; "
+              "the result list was not saved.\n");
     EXPECT_FALSE(std::ifstream(out / "r.twl").is_open());
 }
 

@@ -423,7 +423,8 @@ private slots:
         // The header, the name key and count of the group kept, its two copies, the end.
         const QList<QByteArray> lines = ReadLines(WorkPath("list.twl"));
         QCOMPARE(lines.size(), 6 + 2 + 2 * 5 + 1);
-        QCOMPARE(lines[6] + lines[7] + lines[8] + lines[13], QByteArray("a.txt\r2\r/data/1/a.txt\r/data/3/a.txt\r"));
+        QCOMPARE(lines[6] + lines[7] + lines[8] + lines[13],
+                 QByteArray("a.txt\r2\r/data/1/a.txt\r/data/3/a.txt\r"));
         // A report holds every copy: no message.
         window.Form().acSave->trigger();
         QCOMPARE(FDesktop.Messages.size(), 1);

@@ -1,8 +1,8 @@
 #include "ResultListFile.h"
 #include "FileTimes.h"
-#include "IoError.h"
 #include "ForkedChild.h"
 #include "IniFile.h"
+#include "IoError.h"
 #include "ScanFixture.h"
 #include "TestTree.h"
 
@@ -403,20 +403,41 @@ TEST(ResultListFileTest, CopiesThatCannotBeStoredAreLeftOutAndCounted) {
     const std::string forged = "/t/a\r\n1\r\n/etc/passwd\r\n9\r\n0\r\n0\r\n0\r\nb/x";
     const std::vector<TCase> cases{
         {"plain names", "x", {"/a/x", "/b/x"}, {"[x] /a/x|1|2|3 /b/x|1|2|3"}, 0, ""},
-        {"a forged entry in a directory name", "x", {forged, "/b/x", "/c/x"},
-         {"[x] /b/x|1|2|3 /c/x|1|2|3"}, 1, forged},
-        {"LF in a name", "x", {"/a/x", "/b/x\n", "/c/x"}, {"[x] /a/x|1|2|3 /c/x|1|2|3"}, 1, "/b/x\n"},
-        {"Ctrl-Z in a directory", "x", {"/a\x1a/x", "/b/x", "/c/x"}, {"[x] /b/x|1|2|3 /c/x|1|2|3"},
-         1, "/a\x1a/x"},
-        {"a path of 1 MiB", "m", {"/" + MiB.substr(1), "/b/m"},
-         {"[m] /" + MiB.substr(1) + "|1|2|3 /b/m|1|2|3"}, 0, ""},
+        {"a forged entry in a directory name",
+         "x",
+         {forged, "/b/x", "/c/x"},
+         {"[x] /b/x|1|2|3 /c/x|1|2|3"},
+         1,
+         forged},
+        {"LF in a name",
+         "x",
+         {"/a/x", "/b/x\n", "/c/x"},
+         {"[x] /a/x|1|2|3 /c/x|1|2|3"},
+         1,
+         "/b/x\n"},
+        {"Ctrl-Z in a directory",
+         "x",
+         {"/a\x1a/x", "/b/x", "/c/x"},
+         {"[x] /b/x|1|2|3 /c/x|1|2|3"},
+         1,
+         "/a\x1a/x"},
+        {"a path of 1 MiB",
+         "m",
+         {"/" + MiB.substr(1), "/b/m"},
+         {"[m] /" + MiB.substr(1) + "|1|2|3 /b/m|1|2|3"},
+         0,
+         ""},
         {"a path longer than 1 MiB", "m", {"/b/m", "/" + MiB}, {"[m] /b/m|1|2|3"}, 1, "/" + MiB},
         {"every copy left out", "x", {"/a\r/x", "/b\r/x"}, {}, 2, "/a\r/x"},
         {"a name key with CR", "x\r", {"/a/x\r", "/b/x\r"}, {}, 2, "/a/x\r"},
         {"a name key with LF", "\nx", {"/a/\nx", "/b/\nx"}, {}, 2, "/a/\nx"},
         {"a name key longer than 1 MiB", MiB + "m", {"/a/x", "/b/x"}, {}, 2, "/a/x"},
-        {"other control bytes and invalid UTF-8 stay", "z\t\x7f\xff", {"/a/\t\x7f\xff", "/\x1b/\t"},
-         {"[z\t\x7f\xff] /a/\t\x7f\xff|1|2|3 /\x1b/\t|1|2|3"}, 0, ""},
+        {"other control bytes and invalid UTF-8 stay",
+         "z\t\x7f\xff",
+         {"/a/\t\x7f\xff", "/\x1b/\t"},
+         {"[z\t\x7f\xff] /a/\t\x7f\xff|1|2|3 /\x1b/\t|1|2|3"},
+         0,
+         ""},
     };
     for (const TCase& c : cases) {
         std::vector<TFileInfoRec> copies;
@@ -436,7 +457,8 @@ TEST(ResultListFileTest, CopiesThatCannotBeStoredAreLeftOutAndCounted) {
 
 TEST(ResultListFileTest, LeftOutCopiesAreCountedOverAllGroupsAndTheCountFollows) {
     std::vector<TResultRow> rows;
-    rows.push_back(Row("a", {Copy("/1/a", 1, 2, 3), Copy("/2\r/a", 1, 2, 3), Copy("/3/a", 1, 2, 3)}));
+    rows.push_back(
+        Row("a", {Copy("/1/a", 1, 2, 3), Copy("/2\r/a", 1, 2, 3), Copy("/3/a", 1, 2, 3)}));
     rows.push_back(Row("b\n", {Copy("/1/b", 1, 2, 3), Copy("/2/b", 1, 2, 3)}));
     rows.push_back(Row("c", {Copy("/1/c\n", 1, 2, 3), Copy("/2/c", 1, 2, 3)}));
     rows.push_back(Row("empty", {}));
@@ -446,8 +468,8 @@ TEST(ResultListFileTest, LeftOutCopiesAreCountedOverAllGroupsAndTheCountFollows)
     // The count written is that of the copies written; a group keeps its single survivor, and
     // a group read without copies is written as before.
     EXPECT_EQ(saved.Bytes,
-              Header + Lines({"a", "2", "/1/a", "1", "2", "3", "0", "/3/a", "1", "2", "3", "0", "c",
-                              "1", "/2/c", "1", "2", "3", "0", "empty", "0"}));
+              Header + Lines({"a", "2", "/1/a", "1",    "2", "3", "0", "/3/a", "1",     "2", "3",
+                              "0", "c", "1",    "/2/c", "1", "2", "3", "0",    "empty", "0"}));
     EXPECT_EQ(LeftOutCopiesMessage(saved.LeftOut),
               "Copies left out of the saved list: 4 (a path or name holds a line break or byte "
               "26, or is longer than 1 MiB). The first: /2\\r/a");
@@ -523,7 +545,8 @@ TEST(ResultListFileTest, OnlyARegularFileIsRead) {
     TTestTree tree;
     tree.Fifo("pipe.twl");
     tree.Dir("dir.twl");
-    for (const std::string& name : {tree / "pipe.twl", tree / "dir.twl", std::string("/dev/zero")}) {
+    for (const std::string& name :
+         {tree / "pipe.twl", tree / "dir.twl", std::string("/dev/zero")}) {
         // A pipe without a writer would wait for ever, /dev/zero would never end.
         const int status = RunInChild(
             [&] {
@@ -582,12 +605,14 @@ TEST(ResultListFileTest, ReadingTakesAtMostThirtyTwoTimesTheFileSize) {
     const std::string copy = "\r0\r0\r0\r0\r";
     const std::vector<TCase> cases{
         {"empty groups", "\r0\r", 5 << 20},
-        {"empty copies", "x\r1000000\r" + [&] {
-             std::string block;
-             for (int i = 0; i < 1000000; ++i)
-                 block += copy;
-             return block;
-         }(),
+        {"empty copies",
+         "x\r1000000\r" +
+             [&] {
+                 std::string block;
+                 for (int i = 0; i < 1000000; ++i)
+                     block += copy;
+                 return block;
+             }(),
          3},
         {"copies in changing directories", "x\r2\ra/" + copy + "b/" + copy, 1 << 20},
     };
