@@ -3,7 +3,9 @@
 #include "AboutBox.h"
 #include "ConfigFile.h"
 #include "DesignScale.h"
+#include "DisplayText.h"
 #include "FileActions.h"
+#include "FileRemoval.h"
 #include "ResultListFile.h"
 #include "TextReport.h"
 #include "frmOptionDialog.h"
@@ -380,11 +382,21 @@ int TfrmTwinseek::SelectedFileRow() const {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+namespace {
+
+// A name as a message box shows it: control characters and bytes that are not UTF-8 escaped.
+QString ShownName(const std::string& path) {
+    return QString::fromStdString(DisplayText(path));
+}
+
+} // namespace
+
 void TfrmTwinseek::acDeleteExecute() {
     const int fileRow = SelectedFileRow();
     if (fileRow < 0)
         return;
     TFileGroup& group = *FFileList->Row(fileRow).Group;
+    QStringList gone;
     for (std::vector<int> selected = SelectedPathRows(); !selected.empty();
          selected = SelectedPathRows()) {
         const int row = selected.front();
@@ -392,22 +404,22 @@ void TfrmTwinseek::acDeleteExecute() {
         std::vector<std::string> selectedPaths;
         for (int other : selected)
             selectedPaths.push_back(FPathList->Path(other));
-        std::string error = LastCopyCheck(group, path, selectedPaths);
-        if (error.empty()) {
-            const int failure = TDesktop::Current().RemoveFile(QByteArray::fromStdString(path));
-            if (failure != 0)
-                error = SystemErrorText(failure);
-        }
-        if (!error.empty()) {
+        const TFileRemoval removal = RemoveCopy(group, row, selectedPaths);
+        if (removal.Outcome == TFileRemoval::frKept) {
             TDesktop::Current().ShowMessage(
                 this, QStringLiteral("Could not delete file: %1 \n\nError message: %2")
-                          .arg(QFile::decodeName(QByteArray::fromStdString(path)),
-                               QString::fromLocal8Bit(error.c_str())));
+                          .arg(ShownName(path), QString::fromLocal8Bit(removal.ErrorText.c_str())));
             break;
         }
+        if (removal.Outcome == TFileRemoval::frGone)
+            gone << ShownName(path);
         // The file is gone: now its entry and its row go.
         FPathList->RemoveRow(row);
     }
+    if (!gone.isEmpty())
+        TDesktop::Current().ShowMessage(
+            this, QStringLiteral("These copies no longer existed and were taken off the list:\n%1")
+                      .arg(gone.join('\n')));
     SetPanel(3, QStringLiteral("Total space required: %1")
                     .arg(QString::fromStdString(FormatSize(TotalSpace(), FFormats))));
     FFileList->RowChanged(fileRow);

@@ -1,24 +1,24 @@
 #include "FileActions.h"
 
+#include "TrustedPath.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 
-std::string LastCopyCheck(const TFileGroup& group, const std::string& path,
+std::string LastCopyCheck(const TFileGroup& group, int index, const TRecordedFile& doomed,
                           const std::vector<std::string>& selectedPaths) {
-    struct stat doomed {};
-    const bool exists = lstat(path.c_str(), &doomed) == 0;
+    const std::string path = group.Path(index);
     for (int i = 0; i < group.Count(); ++i) {
         const std::string other = group.Path(i);
-        if (other == path ||
+        if (i == index || other == path ||
             std::find(selectedPaths.begin(), selectedPaths.end(), other) != selectedPaths.end())
             continue;
-        struct stat status {};
-        if (lstat(other.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-            continue;
-        if (exists && status.st_dev == doomed.st_dev && status.st_ino == doomed.st_ino)
-            continue; // the same file under another name
-        return {};
+        const TRecordedFile kept(group.Info(i));
+        if (kept.State() == TRecordedFile::rfSame && !kept.SameFileAs(doomed))
+            return {};
     }
     return "No other copy of this file exists on disk any more; the last copy is kept.";
 }
@@ -28,4 +28,6 @@ std::string DirectoryPart(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string SystemErrorText(int errorCode) { return std::strerror(errorCode); }
+std::string SystemErrorText(int errorCode) {
+    return std::strerror(errorCode);
+}
