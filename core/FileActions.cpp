@@ -23,6 +23,20 @@ std::string LastCopyCheck(const TFileGroup& group, int index, const TRecordedFil
     return "No other copy of this file exists on disk any more; the last copy is kept.";
 }
 
+std::string OpenCheck(const std::string& path, bool folderOnly) {
+    const TTrustedPath way(path);
+    if (way.Error() != 0)
+        return way.ErrorText();
+    if (folderOnly)
+        return {};
+    struct stat status {};
+    if (fstatat(way.FolderFd(), way.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return SystemErrorText(errno);
+    if (S_ISLNK(status.st_mode) && !way.MayFollow(status))
+        return TTrustedPath::UntrustedLinkText;
+    return {};
+}
+
 std::string DirectoryPart(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);

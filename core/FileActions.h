@@ -14,6 +14,11 @@
 std::string LastCopyCheck(const TFileGroup& group, int index, const TRecordedFile& doomed,
                           const std::vector<std::string>& selectedPaths);
 
+// Whether a path may be handed to the desktop to be opened: its folder is reached by the same
+// trusted walk as for a removal and, unless only the folder is to be opened, the file exists and
+// is not a symbolic link that the walk would refuse. Returns "" when it may, else the reason.
+std::string OpenCheck(const std::string& path, bool folderOnly);
+
 // The folder of a copy: its path up to and including the last "/".
 std::string DirectoryPart(const std::string& path);
 

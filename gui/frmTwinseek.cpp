@@ -389,6 +389,26 @@ QString ShownName(const std::string& path) {
     return QString::fromStdString(DisplayText(path));
 }
 
+// A name as the desktop's services take it.
+QString LocalName(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// Whether a copy (or, with folderOnly, its folder) may be handed to the desktop; when not, a
+// message says why and the desktop is not asked.
+bool MayOpen(QWidget* parent, const std::string& path, bool folderOnly) {
+    const std::string refusal = OpenCheck(path, folderOnly);
+    if (refusal.empty())
+        return true;
+    const QString text = folderOnly
+                             ? QStringLiteral("Could not open folder: %1 \n\nError message: %2")
+                             : QStringLiteral("Could not open file: %1 \n\nError message: %2");
+    TDesktop::Current().ShowMessage(parent,
+                                    text.arg(ShownName(folderOnly ? DirectoryPart(path) : path),
+                                             QString::fromLocal8Bit(refusal.c_str())));
+    return false;
+}
+
 } // namespace
 
 void TfrmTwinseek::acDeleteExecute() {
@@ -427,23 +447,29 @@ void TfrmTwinseek::acDeleteExecute() {
 
 void TfrmTwinseek::acOpenFileExecute() {
     const std::vector<int> selected = SelectedPathRows();
-    if (!selected.empty())
-        TDesktop::Current().OpenFile(
-            QFile::decodeName(QByteArray::fromStdString(FPathList->Path(selected.front()))));
+    if (selected.empty())
+        return;
+    const std::string path = FPathList->Path(selected.front());
+    if (MayOpen(this, path, false))
+        TDesktop::Current().OpenFile(LocalName(path));
 }
 
 void TfrmTwinseek::acShowNotepadExecute() {
     const std::vector<int> selected = SelectedPathRows();
-    if (!selected.empty())
-        TDesktop::Current().ShowInTextEditor(
-            QFile::decodeName(QByteArray::fromStdString(FPathList->Path(selected.front()))));
+    if (selected.empty())
+        return;
+    const std::string path = FPathList->Path(selected.front());
+    if (MayOpen(this, path, false))
+        TDesktop::Current().ShowInTextEditor(LocalName(path));
 }
 
 void TfrmTwinseek::acExploreFileExecute() {
     const std::vector<int> selected = SelectedPathRows();
-    if (!selected.empty())
-        TDesktop::Current().ExploreFolder(QFile::decodeName(
-            QByteArray::fromStdString(DirectoryPart(FPathList->Path(selected.front())))));
+    if (selected.empty())
+        return;
+    const std::string path = FPathList->Path(selected.front());
+    if (MayOpen(this, path, true))
+        TDesktop::Current().ExploreFolder(LocalName(DirectoryPart(path)));
 }
 
 QString TfrmTwinseek::DialogDirectory() const { return QDir::currentPath(); }

@@ -364,8 +364,12 @@ private slots:
     }
 
     void shellActionsTakeTheFirstSelectedRow() {
-        const std::vector<std::string> paths{"/data/my files/a b.txt", "/data/other dir/a b.txt",
-                                             "/data/third/a b.txt", "/a b.txt"};
+        TTestTree tree(
+            {{"my files/a b.txt", 10}, {"other dir/a b.txt", 10}, {"third/a b.txt", 10}});
+        // A copy directly below the root: only its folder, "/", is looked at by Explore.
+        const std::vector<std::string> paths{tree / "my files/a b.txt", tree / "other dir/a b.txt",
+                                             tree / "third/a b.txt", "/a b.txt"};
+        const auto shown = [&](size_t index) { return QString::fromStdString(paths[index]); };
         TfrmTwinseek window;
         ShowGroups(window, {{"a b.txt", paths}});
         Ui::TfrmTwinseek& ui = window.Form();
@@ -380,21 +384,76 @@ private slots:
         ui.acOpenFile->trigger();
         ui.acExploreFile->trigger();
         ui.acShowNotepad->trigger();
-        QCOMPARE(FDesktop.Edited, QStringList{"/data/other dir/a b.txt"});
+        QCOMPARE(FDesktop.Edited, QStringList{shown(1)});
         QVERIFY(FDesktop.Opened.isEmpty() && FDesktop.Explored.isEmpty());
 
         SelectPaths(window, 0, {2});
         ui.acOpenFile->trigger();
         ui.acExploreFile->trigger();
-        QCOMPARE(FDesktop.Opened, QStringList{"/data/third/a b.txt"});
-        QCOMPARE(FDesktop.Explored, QStringList{"/data/third/"});
+        QCOMPARE(FDesktop.Opened, QStringList{shown(2)});
+        QCOMPARE(FDesktop.Explored, QStringList{QString::fromStdString(tree / "third/")});
 
-        // A file directly below the root: its folder is "/".
         QCOMPARE(DirectoryPart("/twinseek-test-file"), std::string("/"));
         SelectPaths(window, 0, {3});
         ui.acExploreFile->trigger();
-        QCOMPARE(FDesktop.Explored, (QStringList{"/data/third/", "/"}));
+        QCOMPARE(FDesktop.Explored, (QStringList{QString::fromStdString(tree / "third/"), "/"}));
         QVERIFY(FDesktop.Messages.isEmpty() && FDesktop.Errors.isEmpty());
+    }
+
+    // The desktop gets a path only when the way to it passes the checks a removal makes.
+    void shellActionsRefuseWhatTheWalkRefuses_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("fileError");   // Open file and Show with Notepad
+        QTest::addColumn<QString>("folderError"); // Explore file; "" when handed over
+        QTest::newRow("a link in a folder anyone may write to")
+            << "sticky/root/d/a.txt" << TTrustedPath::UntrustedLinkText
+            << TTrustedPath::UntrustedLinkText;
+        QTest::newRow("the file itself such a link")
+            << "sticky/a.txt" << TTrustedPath::UntrustedLinkText << "";
+        QTest::newRow("a file gone")
+            << "real/d/gone.txt" << QString::fromLocal8Bit(std::strerror(ENOENT)) << "";
+        QTest::newRow("a folder gone")
+            << "gone/a.txt" << QString::fromLocal8Bit(std::strerror(ENOENT))
+            << QString::fromLocal8Bit(std::strerror(ENOENT));
+        QTest::newRow("\"..\" in the path") << "real/../real/d/a.txt"
+                                            << "Invalid filename"
+                                            << "Invalid filename";
+        QTest::newRow("a trusted link") << "trusted/d/a.txt"
+                                        << ""
+                                        << "";
+    }
+
+    void shellActionsRefuseWhatTheWalkRefuses() {
+        QFETCH(QString, path);
+        QFETCH(QString, fileError);
+        QFETCH(QString, folderError);
+        TTestTree tree({{"real/d/a.txt", 10}, {"other/a.txt", 10}});
+        tree.Dir("sticky");
+        tree.Chmod("sticky", 01777);
+        tree.Symlink("sticky/root", tree / "real");
+        tree.Symlink("sticky/a.txt", tree / "real/d/a.txt");
+        tree.Symlink("trusted", "real");
+        const std::string full = tree / path.toStdString();
+        TfrmTwinseek window;
+        ShowGroups(window, {{"a.txt", {full, tree / "other/a.txt"}}});
+        SelectPaths(window, 0, {0});
+        Ui::TfrmTwinseek& ui = window.Form();
+        ui.acOpenFile->trigger();
+        ui.acShowNotepad->trigger();
+        ui.acExploreFile->trigger();
+
+        const QString shown = QString::fromStdString(full);
+        const QString folder = QString::fromStdString(DirectoryPart(full));
+        QStringList messages;
+        if (!fileError.isEmpty())
+            messages << "Could not open file: " + shown + " \n\nError message: " + fileError
+                     << "Could not open file: " + shown + " \n\nError message: " + fileError;
+        if (!folderError.isEmpty())
+            messages << "Could not open folder: " + folder + " \n\nError message: " + folderError;
+        QCOMPARE(FDesktop.Messages, messages);
+        QCOMPARE(FDesktop.Opened, fileError.isEmpty() ? QStringList{shown} : QStringList{});
+        QCOMPARE(FDesktop.Edited, fileError.isEmpty() ? QStringList{shown} : QStringList{});
+        QCOMPARE(FDesktop.Explored, folderError.isEmpty() ? QStringList{folder} : QStringList{});
     }
 
     // A scanned folder replaced by a link to a folder holding a file of the same name, size and

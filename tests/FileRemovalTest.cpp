@@ -311,4 +311,32 @@ TEST(RemoveCopyTest, TheLastCopyIsKept) {
     EXPECT_TRUE(Exists(tree / "a/x"));
 }
 
+TEST(OpenCheckTest, HandsOverOnlyWhatTheWalkAccepts) {
+    TTestTree tree({{"d/x", 1}});
+    tree.Symlink("d/link", "x");
+    tree.Dir("sticky");
+    tree.Chmod("sticky", 01777);
+    tree.File("sticky/x", 1);
+    tree.Symlink("sticky/link", tree / "d/x");
+    tree.Symlink("sticky/dir", tree / "d");
+    const struct {
+        std::string Path;
+        std::string File, Folder; // the refusals; "" to hand over
+    } cases[] = {
+        {tree / "d/x", "", ""},
+        {tree / "d/link", "", ""},
+        {tree / "d/missing", std::strerror(ENOENT), ""},
+        {tree / "sticky/x", "", ""},
+        {tree / "sticky/link", TTrustedPath::UntrustedLinkText, ""},
+        {tree / "sticky/dir/x", TTrustedPath::UntrustedLinkText, TTrustedPath::UntrustedLinkText},
+        {tree / "gone/x", std::strerror(ENOENT), std::strerror(ENOENT)},
+        {tree / "d/../d/x", "Invalid filename", "Invalid filename"},
+        {"d/x", "Invalid filename", "Invalid filename"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OpenCheck(c.Path, false), c.File) << c.Path;
+        EXPECT_EQ(OpenCheck(c.Path, true), c.Folder) << c.Path;
+    }
+}
+
 } // namespace
