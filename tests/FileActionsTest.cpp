@@ -489,8 +489,6 @@ private slots:
         QTest::newRow("trusted") << "pub" << 0755u << "";
         QTest::newRow("in a folder anyone may write to")
             << "sticky" << 01777u << QString(TTrustedPath::UntrustedLinkText);
-        QTest::newRow("in a folder the group may write to")
-            << "shared" << 0775u << QString(TTrustedPath::UntrustedLinkText);
     }
 
     void aScanRootReachedThroughALink() {

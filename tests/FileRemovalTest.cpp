@@ -1,9 +1,8 @@
-// The check of a copy against its record right before it is removed, the removal itself, the
-// guard for the last copy, and the check before the desktop opens a copy.
+// The check of a copy against its record right before it is removed, the removal itself and the
+// guard for the last copy.
 
 #include "FileRemoval.h"
 #include "AsNobody.h"
-#include "FileActions.h"
 #include "FileTimes.h"
 #include "RecordedFile.h"
 #include "TestTree.h"
@@ -160,22 +159,6 @@ TEST(RecordedFileTest, ComparesTheFileWithItsRecord) {
     }
 }
 
-TEST(RecordedFileTest, RemovesOnlyTheFileThatIsStillTheSame) {
-    TTestTree tree({{"d/x", 10}, {"d/y", 10}});
-    const TFileInfoRec x = Scanned(tree / "d/x");
-    const TRecordedFile file(x);
-    ASSERT_EQ(file.State(), TRecordedFile::rfSame);
-    EXPECT_EQ(file.Remove(), 0);
-    EXPECT_FALSE(Exists(tree / "d/x"));
-    EXPECT_TRUE(Exists(tree / "d/y"));
-
-    // A changed file is not removed even when asked to.
-    tree.File("d/x", 11);
-    const TRecordedFile changed(x);
-    EXPECT_NE(changed.Remove(), 0);
-    EXPECT_TRUE(Exists(tree / "d/x"));
-}
-
 TEST(RecordedFileTest, RefusedPathsAreUnreachable) {
     TTestTree tree({{"real/x", 10}});
     tree.Dir("sticky");
@@ -217,16 +200,6 @@ TEST(RemoveCopyTest, RemovesTheCopyAndKeepsTheOthers) {
     EXPECT_TRUE(Exists(tree / "a/x") && Exists(tree / "c/x"));
     EXPECT_FALSE(Exists(tree / "b/x"));
     EXPECT_EQ(group.Count(), 3); // the caller takes the entry off
-}
-
-TEST(RemoveCopyTest, KeepsAChangedCopy) {
-    TTestTree tree({{"a/x", 10}, {"b/x", 10}});
-    const TFileGroup group = GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x")});
-    tree.File("a/x", 12);
-    const TFileRemoval removal = RemoveCopy(group, 0, {});
-    EXPECT_EQ(removal.Outcome, TFileRemoval::frKept);
-    EXPECT_EQ(removal.ErrorText, TRecordedFile::ChangedText);
-    EXPECT_TRUE(Exists(tree / "a/x"));
 }
 
 TEST(RemoveCopyTest, ACopyAlreadyGoneIsNoFailure) {
@@ -309,34 +282,6 @@ TEST(RemoveCopyTest, TheLastCopyIsKept) {
     EXPECT_EQ(RemoveCopy(group, 1, {tree / "b/x"}).Outcome, TFileRemoval::frRemoved);
     EXPECT_EQ(RemoveCopy(group, 0, {tree / "a/x"}).Outcome, TFileRemoval::frKept);
     EXPECT_TRUE(Exists(tree / "a/x"));
-}
-
-TEST(OpenCheckTest, HandsOverOnlyWhatTheWalkAccepts) {
-    TTestTree tree({{"d/x", 1}});
-    tree.Symlink("d/link", "x");
-    tree.Dir("sticky");
-    tree.Chmod("sticky", 01777);
-    tree.File("sticky/x", 1);
-    tree.Symlink("sticky/link", tree / "d/x");
-    tree.Symlink("sticky/dir", tree / "d");
-    const struct {
-        std::string Path;
-        std::string File, Folder; // the refusals; "" to hand over
-    } cases[] = {
-        {tree / "d/x", "", ""},
-        {tree / "d/link", "", ""},
-        {tree / "d/missing", std::strerror(ENOENT), ""},
-        {tree / "sticky/x", "", ""},
-        {tree / "sticky/link", TTrustedPath::UntrustedLinkText, ""},
-        {tree / "sticky/dir/x", TTrustedPath::UntrustedLinkText, TTrustedPath::UntrustedLinkText},
-        {tree / "gone/x", std::strerror(ENOENT), std::strerror(ENOENT)},
-        {tree / "d/../d/x", "Invalid filename", "Invalid filename"},
-        {"d/x", "Invalid filename", "Invalid filename"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(OpenCheck(c.Path, false), c.File) << c.Path;
-        EXPECT_EQ(OpenCheck(c.Path, true), c.Folder) << c.Path;
-    }
 }
 
 } // namespace

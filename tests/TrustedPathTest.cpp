@@ -179,14 +179,6 @@ TEST(TrustedPathTest, EndsLinkLoops) {
     }
 }
 
-TEST(TrustedPathTest, ALinkAtTheEndIsNotFollowed) {
-    TTestTree tree({{"real/x", 1}});
-    tree.Symlink("d/x", "../real/x");
-    const TTrustedPath way(tree / "d/x");
-    ASSERT_EQ(way.Error(), 0);
-    EXPECT_EQ(Identity(way.FolderFd()), Identity(tree / "d"));
-}
-
 // A folder of the scan replaced by a link to another folder: a trusted link is followed (the
 // removal's check of the file is what refuses the file found there), one in a folder that
 // others may write to is not.
