@@ -201,6 +201,21 @@ TEST(ScanThreadTest, RecordsTheIdentityOfEachCopy) {
     EXPECT_EQ(first.Inode, status.st_ino);
 }
 
+TEST(ScanThreadTest, ADirectoryReplacedBeforeTheGroupingContributesNothing) {
+    // "a" is swapped for a directory with a file of the same name after the walk has read it:
+    // the grouping must not take that other file for the one the walk found.
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}, {"c/x.txt"}};
+    TScan scan;
+    scan.Listener.OnMessage = [&](const TRecordedMessage& message) {
+        if (message.Message != WM_SCAN_PROGRESS || message.Second != 3)
+            return;
+        ASSERT_EQ(rename((tree / "a").c_str(), (tree / "old").c_str()), 0);
+        tree.File("a/x.txt");
+    };
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: c/x.txt, b/x.txt"});
+}
+
 TEST(ScanThreadTest, KeepsLastWriteTimesBeyondTheStampRange) {
     // tmpfs keeps any 64-bit time; the file systems of the test machine may not, so a tmpfs of
     // its own is mounted in a child with a mount namespace of its own.

@@ -1,8 +1,8 @@
 #include "TestTree.h"
 
 #include <csignal>
-#include <dirent.h>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -59,7 +59,8 @@ void EmptyDirectory(int fd) {
         if (level.Next < level.Subdirs.size()) {
             const std::string& name = level.Subdirs[level.Next++];
             fchmodat(fd, name.c_str(), S_IRWXU, 0);
-            const int child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int child =
+                openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (child >= 0) {
                 close(fd);
                 fd = child;
