@@ -1,5 +1,5 @@
 #include "ConfigFile.h"
-#include "ForkedChild.h"
+#include "ChildChecks.h"
 #include "IniFile.h"
 #include "SettingsFile.h"
 #include "TestTree.h"
@@ -336,21 +336,18 @@ TEST(ConfigFileTest, OnlyARegularFileOfAtMostSixteenMebibytesIsRead) {
 
     for (const std::string& file : {tree / "pipe.twc", std::string("/dev/zero"), big}) {
         // A pipe without a writer would wait for ever, /dev/zero would never end.
-        const int status = RunInChild(
+        const TChildOutcome outcome = RunBoundedChild(
             [&] {
                 TOptionRec options = Untouched();
-                const std::string expected = "Cannot open file " + file;
-                if (ErrorOf([&] { LoadConfigFile(file, options); }) != expected ||
-                    !(options == Untouched()))
-                    return 1;
-                if (ErrorOf([&] { ReadSettingsConfigFileName(file); }) != expected)
-                    return 2;
-                if (ErrorOf([&] { SaveConfigFile(file, Sample); }) != expected)
-                    return 3;
-                return ChildPassed;
+                std::string errors = ErrorOf([&] { LoadConfigFile(file, options); });
+                errors += options == Untouched() ? "|" : " (options changed)|";
+                errors += ErrorOf([&] { ReadSettingsConfigFileName(file); }) + "|";
+                return errors + ErrorOf([&] { SaveConfigFile(file, Sample); });
             },
             20);
-        EXPECT_EQ(status, ChildPassed) << file;
+        const std::string expected = "Cannot open file " + file;
+        EXPECT_TRUE(outcome.Ended) << file;
+        EXPECT_EQ(outcome.Output, expected + "|" + expected + "|" + expected);
     }
     TOptionRec options = Untouched();
     LoadConfigFile(largest, options);
@@ -381,17 +378,18 @@ TEST(ConfigFileTest, ReadingTakesAtMostThirtyTwoTimesTheFileSize) {
                 out << c.Line;
         }
         const long long size = static_cast<long long>(std::filesystem::file_size(file));
-        const int status = RunInChild([&] {
+        const TChildOutcome outcome = RunBoundedChild([&]() -> std::string {
             const long long before = PeakMemory();
             const TIniFile ini = TIniFile::Load(file);
             const long long used = PeakMemory() - before;
-            if (ini.ReadString("Options", "a", "") != "" || used > MemoryBound(size)) {
-                std::fprintf(stderr, "%s: %lld bytes read with %lld bytes\n", c.Name, size, used);
-                return 1;
-            }
-            return ChildPassed;
+            if (ini.Text().empty())
+                return "not read";
+            if (used > MemoryBound(size))
+                return std::to_string(size) + " bytes read with " + std::to_string(used) + " bytes";
+            return ChildHeld;
         });
-        EXPECT_EQ(status, ChildPassed) << c.Name;
+        EXPECT_TRUE(outcome.Ended) << c.Name;
+        EXPECT_EQ(outcome.Output, ChildHeld) << c.Name;
     }
 }
 

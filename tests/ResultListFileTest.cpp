@@ -1,6 +1,6 @@
 #include "ResultListFile.h"
 #include "FileTimes.h"
-#include "ForkedChild.h"
+#include "ChildChecks.h"
 #include "IniFile.h"
 #include "IoError.h"
 #include "ScanFixture.h"
@@ -548,8 +548,8 @@ TEST(ResultListFileTest, OnlyARegularFileIsRead) {
     for (const std::string& name :
          {tree / "pipe.twl", tree / "dir.twl", std::string("/dev/zero")}) {
         // A pipe without a writer would wait for ever, /dev/zero would never end.
-        const int status = RunInChild(
-            [&] {
+        const TChildOutcome outcome = RunBoundedChild(
+            [&]() -> std::string {
                 TFileInfoList list;
                 list.Add("earlier", std::make_unique<TFileGroup>());
                 int32_t filesRead = 7;
@@ -557,37 +557,33 @@ TEST(ResultListFileTest, OnlyARegularFileIsRead) {
                 try {
                     LoadResultList(name, list, filesRead, elapsedTime);
                 } catch (const EInOutError& error) {
-                    return error.ErrorCode() == EACCES &&
-                                   std::string(error.what()) == "File access denied" &&
-                                   list.Count() == 0
-                               ? ChildPassed
-                               : 1;
+                    return error.what() + std::string(list.Count() == 0 ? "" : ", list kept");
                 }
-                return 2;
+                return "read";
             },
             20);
-        EXPECT_EQ(status, ChildPassed) << name;
+        EXPECT_TRUE(outcome.Ended) << name;
+        EXPECT_EQ(outcome.Output, "File access denied") << name;
     }
 }
 
 // Loads the file in a child and compares the memory it took with the bound.
 void ExpectLoadWithinMemoryBound(const std::string& file, const char* what) {
     const long long size = static_cast<long long>(std::filesystem::file_size(file));
-    const int status = RunInChild([&] {
+    const TChildOutcome outcome = RunBoundedChild([&]() -> std::string {
         TFileInfoList list;
         int32_t filesRead = 0;
         double elapsedTime = 0;
         const long long before = PeakMemory();
         if (LoadResultList(file, list, filesRead, elapsedTime) != TLoadOutcome::Loaded)
-            return 2;
+            return "not loaded";
         const long long used = PeakMemory() - before;
-        if (used > MemoryBound(size)) {
-            std::fprintf(stderr, "%s: %lld bytes read with %lld bytes\n", what, size, used);
-            return 1;
-        }
-        return ChildPassed;
+        if (used > MemoryBound(size))
+            return std::to_string(size) + " bytes read with " + std::to_string(used) + " bytes";
+        return ChildHeld;
     });
-    EXPECT_EQ(status, ChildPassed) << what;
+    EXPECT_TRUE(outcome.Ended) << what;
+    EXPECT_EQ(outcome.Output, ChildHeld) << what;
 }
 
 TEST(ResultListFileTest, ReadingTakesAtMostThirtyTwoTimesTheFileSize) {

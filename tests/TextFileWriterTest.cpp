@@ -1,10 +1,9 @@
 #include "TextFileWriter.h"
-#include "ForkedChild.h"
+#include "ChildChecks.h"
 #include "IoError.h"
 #include "TestTree.h"
 
 #include <algorithm>
-#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +39,12 @@ int Save(const std::string& fileName, const std::string& text = "new") {
     return 0;
 }
 
+// ChildHeld when a save gave the error expected, else what it gave.
+std::string SaveFails(const std::string& fileName, int expected) {
+    const int error = Save(fileName);
+    return error == expected ? ChildHeld : "error " + std::to_string(error);
+}
+
 struct stat StatOf(const std::string& path) {
     struct stat info {};
     lstat(path.c_str(), &info);
@@ -59,14 +64,13 @@ TEST(TextFileWriterTest, AFileThatCannotBeMadeBesideTheTargetLeavesItUntouched) 
     tree.Dir("locked");
     WriteBytes(tree / "locked/old.txt", "old content");
     chmod((tree / "locked/old.txt").c_str(), 0666);
-    const int status = RunInChild([&] {
-        if (!DropToNobody())
-            return ChildSkipped;
-        return Save(tree / "locked/old.txt") == EACCES ? ChildPassed : 1;
+    const TChildOutcome outcome = RunBoundedChild([&] {
+        return DropToNobody() ? SaveFails(tree / "locked/old.txt", EACCES) : ChildSkipped;
     });
-    if (status == ChildSkipped)
+    if (outcome.Output == ChildSkipped)
         GTEST_SKIP() << "cannot become another user here";
-    EXPECT_EQ(status, ChildPassed);
+    EXPECT_TRUE(outcome.Ended);
+    EXPECT_EQ(outcome.Output, ChildHeld);
     EXPECT_EQ(ReadBytes(tree / "locked/old.txt"), "old content");
     EXPECT_EQ(Entries(tree / "locked"), std::vector<std::string>{"old.txt"});
 }
@@ -75,22 +79,22 @@ TEST(TextFileWriterTest, NoFreeInodeLeavesTheOldFileUntouched) {
     TTestTree tree;
     tree.Dir("mnt");
     const std::string file = tree / "mnt/old.txt";
-    const int status = RunInChild([&] {
+    const TChildOutcome outcome = RunBoundedChild([&]() -> std::string {
         // Two inodes: the root directory of the mount and the old file.
         if (!MountPrivateTmpfs(tree / "mnt", "nr_inodes=2,size=1m"))
             return ChildSkipped;
         WriteBytes(file, "old content");
         if (ReadBytes(file) != "old content")
-            return 1;
-        if (Save(file) != ENOSPC)
-            return 2;
+            return "the old file was not made";
+        const std::string saved = SaveFails(file, ENOSPC);
         if (ReadBytes(file) != "old content" || Entries(tree / "mnt").size() != 1)
-            return 3;
-        return ChildPassed;
+            return "the old file changed";
+        return saved;
     });
-    if (status == ChildSkipped)
+    if (outcome.Output == ChildSkipped)
         GTEST_SKIP() << "cannot mount a tmpfs here";
-    EXPECT_EQ(status, ChildPassed);
+    EXPECT_TRUE(outcome.Ended);
+    EXPECT_EQ(outcome.Output, ChildHeld);
 }
 
 TEST(TextFileWriterTest, AReplacedFileKeepsItsModeAndOwner) {
@@ -136,14 +140,12 @@ TEST(TextFileWriterTest, AnotherUsersFileIsReplacedByTheCallersOwn) {
     const std::string file = tree / "nobody/root.txt";
     WriteBytes(file, "old");
     chmod(file.c_str(), 0644);
-    const int status = RunInChild([&] {
-        if (!DropToNobody())
-            return ChildSkipped;
-        return Save(file) == 0 ? ChildPassed : 1;
-    });
-    if (status == ChildSkipped)
+    const TChildOutcome outcome =
+        RunBoundedChild([&] { return DropToNobody() ? SaveFails(file, 0) : ChildSkipped; });
+    if (outcome.Output == ChildSkipped)
         GTEST_SKIP() << "cannot become another user here";
-    EXPECT_EQ(status, ChildPassed);
+    EXPECT_TRUE(outcome.Ended);
+    EXPECT_EQ(outcome.Output, ChildHeld);
     EXPECT_EQ(ReadBytes(file), "new");
     EXPECT_EQ(StatOf(file).st_uid, 65534u);
     EXPECT_EQ(StatOf(file).st_mode & 07777, 0644u);
@@ -218,9 +220,10 @@ TEST(TextFileWriterTest, ALinkPlantedInASharedStickyDirectoryIsNotFollowed) {
 TEST(TextFileWriterTest, APipeWithoutAReaderIsAnErrorNotAWait) {
     TTestTree tree;
     tree.Fifo("pipe");
-    const int status =
-        RunInChild([&] { return Save(tree / "pipe") == ENXIO ? ChildPassed : 1; }, 20);
-    EXPECT_EQ(status, ChildPassed) << (status == -SIGALRM ? "the write waited for a reader" : "");
+    // A child that waited for a reader is ended by its alarm and does not count as ended.
+    const TChildOutcome outcome = RunBoundedChild([&] { return SaveFails(tree / "pipe", ENXIO); }, 20);
+    EXPECT_TRUE(outcome.Ended);
+    EXPECT_EQ(outcome.Output, ChildHeld);
     EXPECT_EQ(StatOf(tree / "pipe").st_mode & S_IFMT, static_cast<mode_t>(S_IFIFO));
 }
 
