@@ -45,7 +45,8 @@ int TFileInfoList::Add(std::string key, std::unique_ptr<TFileGroup> group) {
 
 void TFileInfoList::AddAll(std::deque<TFileInfoEntry> entries) {
     // The order is sorted as indices and applied in place: a sorted copy of the entries would
-    // hold them twice (a loaded list of empty groups takes 25 times the bytes of its file once).
+    // hold them twice (a loaded list of empty groups already takes some 25 times the bytes of
+    // its file).
     std::vector<size_t> order(entries.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;

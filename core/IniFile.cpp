@@ -106,7 +106,7 @@ TIniFile::TIniFile(std::string_view text) {
 TIniFile TIniFile::Load(const std::string& fileName) {
     // Opening does not wait for a pipe's writer; only a regular file of bounded size is read,
     // since a pipe or a device may never end.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return TIniFile();

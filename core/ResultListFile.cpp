@@ -363,7 +363,7 @@ TLoadOutcome LoadResultList(const std::string& fileName, TFileInfoList& resultLi
     resultList.Clear();
     // Opening does not wait for a pipe's writer; what is not a regular file is refused, since a
     // pipe or a device may never end.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         throw EInOutError(fileName.empty() ? ENOENT : errno);
     struct stat info {};

@@ -99,7 +99,7 @@ int CreateBeside(const std::string& target, const struct stat* existing, std::st
 // Opens what is not a regular file (a device, a pipe) for writing in place, without waiting
 // for a reader. Returns -1 when the name turned out to be a regular file after all.
 int OpenInPlace(const std::string& target) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         throw EInOutError(errno);
     struct stat info {};

@@ -696,6 +696,14 @@ private slots:
         // A report holds every copy: no message.
         window.Form().acSave->trigger();
         QCOMPARE(FDesktop.Messages.size(), 1);
+
+        // A scan text with a line break refuses the save, and the old list stays.
+        window.Options.ScanPath = "/data\r\n/etc";
+        FDesktop.Answers = {{1, WorkPath("list.twl")}};
+        window.Form().acSave->trigger();
+        QCOMPARE(FDesktop.Errors, QStringList{"The scan, exclude or mask text holds a line break "
+                                              "or byte 26; the result list was not saved."});
+        QCOMPARE(ReadLines(WorkPath("list.twl")), lines);
     }
 
     void openReproducesASavedResult() {
