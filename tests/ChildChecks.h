@@ -45,14 +45,14 @@ inline long long PeakMemory() {
 
 // Sanitizers keep their own shadow memory and quarantine, so peak memory means nothing there.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool MemoryIsMeasurable = false;
+#define TWINSEEK_SANITIZED_TEST 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                        \
-    __has_feature(memory_sanitizer)
-inline constexpr bool MemoryIsMeasurable = false;
-#else
-inline constexpr bool MemoryIsMeasurable = true;
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TWINSEEK_SANITIZED_TEST 1
 #endif
+#endif
+#ifdef TWINSEEK_SANITIZED_TEST
+inline constexpr bool MemoryIsMeasurable = false;
 #else
 inline constexpr bool MemoryIsMeasurable = true;
 #endif
