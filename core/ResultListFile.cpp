@@ -257,8 +257,9 @@ bool Storable(const TFileInfoRec& info) {
 }
 
 void CheckHeader(const TOptionRec& options) {
+    // A text the reader would not take back is refused before anything is written.
     for (const std::string* text : {&options.ScanPath, &options.ExcludePath, &options.FileTypes})
-        if (text->find_first_of(std::string_view("\r\n\x1a", 3)) != std::string::npos)
+        if (!Storable(*text))
             throw EFileError(UnsavableHeaderMessage);
 }
 

@@ -20,7 +20,8 @@ inline constexpr const char* WrongIndicatorMessage = "File has not the right fil
 inline constexpr const char* DamagedResultListMessage =
     "Unexpected file structure or size. Opening aborted.";
 inline constexpr const char* UnsavableHeaderMessage =
-    "The scan, exclude or mask text holds a line break or byte 26; the result list was not saved.";
+    "The scan, exclude or mask text holds a line break or byte 26, or is longer than 1 MiB; the "
+    "result list was not saved.";
 // No line of a result list file is longer than this; a longer one makes the file damaged.
 inline constexpr size_t MaxResultListLine = size_t(1) << 20;
 

@@ -212,8 +212,8 @@ TEST(CliTest, ALineBreakInAnOptionPlantsNothing) {
                  " --types \"$(printf '*\\r\\n*')\" --save-list " + Quoted(out / "r.twl"));
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err,
-              "twinseek-cli: The scan, exclude or mask text holds a line break or byte 26; "
-              "the result list was not saved.\n");
+              "twinseek-cli: The scan, exclude or mask text holds a line break or byte 26, or is "
+              "longer than 1 MiB; the result list was not saved.\n");
     EXPECT_FALSE(std::ifstream(out / "r.twl").is_open());
 }
 

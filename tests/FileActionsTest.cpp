@@ -701,8 +701,9 @@ private slots:
         window.Options.ScanPath = "/data\r\n/etc";
         FDesktop.Answers = {{1, WorkPath("list.twl")}};
         window.Form().acSave->trigger();
-        QCOMPARE(FDesktop.Errors, QStringList{"The scan, exclude or mask text holds a line break "
-                                              "or byte 26; the result list was not saved."});
+        QCOMPARE(FDesktop.Errors,
+                 QStringList{"The scan, exclude or mask text holds a line break or byte 26, or is "
+                             "longer than 1 MiB; the result list was not saved."});
         QCOMPARE(ReadLines(WorkPath("list.twl")), lines);
     }
 

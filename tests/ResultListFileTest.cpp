@@ -471,6 +471,9 @@ TEST(ResultListFileTest, ALineBreakInTheOptionTextsSavesNothing) {
         {"CR in the scan text", &TOptionRec::ScanPath, "/a\r/etc"},
         {"LF in the exclude text", &TOptionRec::ExcludePath, "/a\n"},
         {"Ctrl-Z in the masks", &TOptionRec::FileTypes, "*.\x1a"},
+        // The reader would take the file for damaged.
+        {"scan text longer than a line", &TOptionRec::ScanPath,
+         std::string(MaxResultListLine + 1, 'a')},
     };
     std::vector<TResultRow> rows;
     rows.push_back(Row("x", {Copy("/a/x", 1, 2, 3), Copy("/b/x", 1, 2, 3)}));
@@ -485,7 +488,8 @@ TEST(ResultListFileTest, ALineBreakInTheOptionTextsSavesNothing) {
                 ADD_FAILURE() << c.Name << ": saved";
             } catch (const EFileError& error) {
                 EXPECT_STREQ(error.what(), "The scan, exclude or mask text holds a line break or "
-                                           "byte 26; the result list was not saved.")
+                                           "byte 26, or is longer than 1 MiB; the result list "
+                                           "was not saved.")
                     << c.Name;
             }
         }
