@@ -65,7 +65,8 @@ bool TDirWalker::IsExcluded(const std::string& path) const {
     return std::find(FExcludeDirs.begin(), FExcludeDirs.end(), path) != FExcludeDirs.end();
 }
 
-void TDirWalker::CollectFiles(const std::string& dir, const TListing& listing) {
+void TDirWalker::CollectFiles(const TFrame& frame, const std::string& dir,
+                              const TListing& listing) {
     // Masks are applied one after another, as a search per mask would find the files; a file
     // that a second mask matches as well is not collected again.
     const std::vector<TEntry>& entries = listing.Entries;
@@ -81,7 +82,7 @@ void TDirWalker::CollectFiles(const std::string& dir, const TListing& listing) {
                 continue;
             taken[i] = true;
             if (!begun) {
-                dirIndex = FSink.BeginDirectory(dir);
+                dirIndex = FSink.BeginDirectory(dir, frame.Device, frame.Inode);
                 begun = true;
             }
             FSink.CollectFile(dirIndex, name);
@@ -89,7 +90,9 @@ void TDirWalker::CollectFiles(const std::string& dir, const TListing& listing) {
     }
 }
 
-bool TDirWalker::ReadDirectory(int fd, const std::string& dir, std::vector<std::string>& subdirs) {
+bool TDirWalker::ReadDirectory(const TFrame& frame, const std::string& dir,
+                               std::vector<std::string>& subdirs) {
+    const int fd = frame.Fd;
     TListing& listing = FListing;
     listing.Names.clear();
     listing.Entries.clear();
@@ -121,11 +124,40 @@ bool TDirWalker::ReadDirectory(int fd, const std::string& dir, std::vector<std::
     std::sort(listing.Entries.begin(), listing.Entries.end(),
               [&](const TEntry& a, const TEntry& b) { return listing.Name(a) < listing.Name(b); });
 
-    CollectFiles(dir, listing);
+    CollectFiles(frame, dir, listing);
     for (const TEntry& entry : listing.Entries)
         if (!entry.IsFile)
             subdirs.emplace_back(listing.Name(entry));
     return !Stopped();
+}
+
+bool TDirWalker::Reopen(std::vector<TFrame>& stack, const std::string& path) const {
+    // Every level between the scan directory and the newest levels is closed, so the way down
+    // starts at the deepest level still open; the levels the walk will need next keep theirs.
+    const size_t top = stack.size() - 1;
+    size_t from = top;
+    while (stack[from].Fd < 0)
+        --from; // the scan directory's descriptor stays open
+    const size_t keepFrom = top >= OpenLevels ? top - OpenLevels + 1 : 1;
+    int fd = stack[from].Fd;
+    for (size_t level = from + 1; level <= top; ++level) {
+        const size_t begin = stack[level - 1].PathLength;
+        const std::string name = path.substr(begin, stack[level].PathLength - begin - 1);
+        const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (level - 1 > from && level - 1 < keepFrom)
+            close(fd);
+        struct stat info {};
+        if (next < 0 || fstat(next, &info) != 0 || info.st_dev != stack[level].Device ||
+            info.st_ino != stack[level].Inode) {
+            if (next >= 0)
+                close(next);
+            return false;
+        }
+        if (level >= keepFrom)
+            stack[level].Fd = next;
+        fd = next;
+    }
+    return true;
 }
 
 void TDirWalker::ScanRoot(const std::string& root) {
@@ -145,15 +177,21 @@ void TDirWalker::ScanRoot(const std::string& root) {
         return;
     }
 
+    // path always begins with the path of every level on the stack.
     std::vector<TFrame> stack;
-    stack.push_back({rootFd, info.st_dev, path.size(), {}, 0});
-    ReadDirectory(rootFd, path, stack.back().Subdirs);
+    stack.push_back({rootFd, info.st_dev, info.st_ino, path.size(), {}, 0});
+    ReadDirectory(stack.back(), path, stack.back().Subdirs);
 
     while (!stack.empty()) {
         TFrame& top = stack.back();
         if (Stopped() || top.Next == top.Subdirs.size()) {
-            close(top.Fd);
+            if (top.Fd >= 0)
+                close(top.Fd);
             stack.pop_back();
+            continue;
+        }
+        if (top.Fd < 0 && !Reopen(stack, path)) {
+            top.Next = top.Subdirs.size(); // replaced or gone since it was listed
             continue;
         }
         const std::string& name = top.Subdirs[top.Next++];
@@ -180,7 +218,14 @@ void TDirWalker::ScanRoot(const std::string& root) {
         if (fd < 0)
             continue; // counted, but it cannot be read
         path += '/';
-        stack.push_back({fd, sub.st_dev, path.size(), {}, 0});
-        ReadDirectory(fd, path, stack.back().Subdirs);
+        stack.push_back({fd, sub.st_dev, sub.st_ino, path.size(), {}, 0});
+        if (stack.size() > OpenLevels + 1) {
+            // The level that leaves the newest ones gives its descriptor back.
+            TFrame& oldest = stack[stack.size() - 1 - OpenLevels];
+            if (oldest.Fd >= 0)
+                close(oldest.Fd);
+            oldest.Fd = -1;
+        }
+        ReadDirectory(stack.back(), path, stack.back().Subdirs);
     }
 }

@@ -15,8 +15,9 @@
 class TWalkSink {
 public:
     virtual ~TWalkSink() = default;
-    // A directory (ending in "/") is about to deliver its first file; returns its index.
-    virtual uint32_t BeginDirectory(const std::string& dir) = 0;
+    // A directory (ending in "/", with the device and inode the walk saw) is about to deliver
+    // its first file; returns its index.
+    virtual uint32_t BeginDirectory(const std::string& dir, uint64_t device, uint64_t inode) = 0;
     virtual void CollectFile(uint32_t dirIndex, std::string_view name) = 0;
     // Called after the directory counter was raised, before the walk descends.
     virtual void EnteringSubdirectory(int directoriesRead) = 0;
@@ -27,6 +28,12 @@ public:
 // collected, each once; symbolic links are neither followed nor collected; a directory is walked
 // once however often it is reached; virtual file systems, the trash and excluded directories are
 // not entered. Directories that cannot be read contribute nothing, silently.
+//
+// However deep a tree, the walk holds a bounded number of descriptors: the scan directory's and
+// those of the newest levels. An older level is opened again, name by name from the deepest level
+// still open, when the walk comes back to it for its next subdirectory; if that no longer reaches
+// the directory the walk listed (same device and inode), its remaining subdirectories are passed
+// by, as if it had vanished.
 class TDirWalker {
 public:
     TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string> excludeDirs,
@@ -64,15 +71,22 @@ private:
         }
     };
     struct TFrame {
-        int Fd;
+        int Fd; // -1 while the level is not among the newest
         dev_t Device;
+        ino_t Inode;
         size_t PathLength; // of the directory's path with its trailing "/"
         std::vector<std::string> Subdirs;
         size_t Next = 0;
     };
 
-    bool ReadDirectory(int fd, const std::string& dir, std::vector<std::string>& subdirs);
-    void CollectFiles(const std::string& dir, const TListing& listing);
+    // Levels below the scan directory that keep their descriptor.
+    static constexpr size_t OpenLevels = 64;
+
+    bool ReadDirectory(const TFrame& frame, const std::string& dir,
+                       std::vector<std::string>& subdirs);
+    void CollectFiles(const TFrame& frame, const std::string& dir, const TListing& listing);
+    // Opens the newest level again; false when its path no longer leads to it.
+    bool Reopen(std::vector<TFrame>& stack, const std::string& path) const;
     bool IsTrash(std::string_view name, dev_t dev, ino_t ino) const;
     bool IsExcluded(const std::string& path) const;
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }

@@ -3,10 +3,16 @@
 #include <cmath>
 
 uint64_t LastWriteTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
-    const int64_t since1601 = seconds + UnixEpochIn1601Seconds;
-    if (since1601 < 0)
+    if (seconds < -UnixEpochIn1601Seconds)
         return 0;
-    return static_cast<uint64_t>(since1601) * 10000000u + static_cast<uint64_t>(nanoseconds / 100);
+    // Unsigned from here: seconds near the 64-bit limit would overflow with the epoch added.
+    const uint64_t since1601 =
+        static_cast<uint64_t>(seconds) + static_cast<uint64_t>(UnixEpochIn1601Seconds);
+    const auto steps = static_cast<uint64_t>(nanoseconds / 100);
+    constexpr uint64_t StepsPerSecond = 10000000u;
+    if (since1601 > (UINT64_MAX - steps) / StepsPerSecond)
+        return UINT64_MAX;
+    return since1601 * StepsPerSecond + steps;
 }
 
 uint32_t DosDateTimeFromUnix(int64_t seconds) {
@@ -14,13 +20,13 @@ uint32_t DosDateTimeFromUnix(int64_t seconds) {
     std::tm local{};
     if (localtime_r(&moment, &local) == nullptr)
         return 0;
-    const int year = local.tm_year + 1900;
-    if (year < 1980 || year > 2107)
+    // Compared as years since 1900: adding 1900 would overflow in the last years an int holds.
+    if (local.tm_year < 80 || local.tm_year > 207)
         return 0;
-    const auto date = static_cast<uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) |
-                                            local.tm_mday);
-    const auto time = static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) |
-                                            (local.tm_sec / 2));
+    const auto date = static_cast<uint32_t>(((local.tm_year - 80) << 9) |
+                                            ((local.tm_mon + 1) << 5) | local.tm_mday);
+    const auto time =
+        static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
     return (date << 16) | time;
 }
 

@@ -10,7 +10,7 @@
 inline constexpr int64_t UnixEpochIn1601Seconds = 11644473600;
 
 // A modification time as a last-write stamp: UTC, 100-nanosecond steps since 1601-01-01.
-// Times before 1601 give 0.
+// Times before 1601 give 0; times the 64 bits cannot hold give UINT64_MAX.
 uint64_t LastWriteTimeFromUnix(int64_t seconds, int64_t nanoseconds);
 
 // The packed DOS date-time of a moment in local time (the offset in force at that moment):

@@ -4,6 +4,7 @@
 #include "OptionRec.h"
 
 #include <algorithm>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -34,6 +35,32 @@ struct TMatchKeyHash {
         return hash;
     }
 };
+
+// Opens a directory (O_PATH) by its path. A path longer than a system call takes is opened piece
+// by piece, each piece a run of whole names relative to the directory the one before reached.
+int OpenDirectory(const std::string& path) {
+    constexpr int Flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    if (path.size() < PATH_MAX)
+        return open(path.c_str(), Flags);
+    int fd = AT_FDCWD;
+    for (size_t begin = 0; begin < path.size();) {
+        size_t end = path.size();
+        if (end - begin >= PATH_MAX) {
+            const size_t slash = path.rfind('/', begin + PATH_MAX - 2);
+            end = slash == std::string::npos || slash < begin ? begin : slash + 1;
+        }
+        // A piece without a whole name is no path of this system: no name is that long.
+        const std::string piece = path.substr(begin, end - begin);
+        const int next = piece.empty() ? -1 : openat(fd, piece.c_str(), Flags);
+        if (fd != AT_FDCWD)
+            close(fd);
+        if (next < 0)
+            return -1;
+        fd = next;
+        begin = end;
+    }
+    return fd;
+}
 
 } // namespace
 
@@ -87,7 +114,8 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>&
 
 void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
     // One descriptor per directory: looking up every full path again would cost more than the
-    // status itself.
+    // status itself. A directory that is no longer the one the walk read (moved, replaced)
+    // contributes nothing, like a vanished one.
     int dirFd = -1;
     uint32_t openDir = UINT32_MAX;
     struct stat status {};
@@ -99,8 +127,15 @@ void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
         if (dir != openDir) {
             if (dirFd >= 0)
                 close(dirFd);
-            dirFd = open(FPending.Dir(file)->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            dirFd = OpenDirectory(*FPending.Dir(file));
             openDir = dir;
+            struct stat dirStatus {};
+            if (dirFd >= 0 &&
+                (fstat(dirFd, &dirStatus) != 0 || dirStatus.st_dev != FPending.DirDevice(file) ||
+                 dirStatus.st_ino != FPending.DirInode(file))) {
+                close(dirFd);
+                dirFd = -1;
+            }
         }
         const std::string name(FPending.Name(file));
         if (dirFd < 0 || fstatat(dirFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||

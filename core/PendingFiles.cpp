@@ -23,6 +23,7 @@ void TPendingFiles::Clear() {
     FBlocks.clear();
     FBlockUsed = 0;
     FDirs.clear();
+    FDirIds.clear();
     FFiles.clear();
     FKeys.clear();
     FKeySlots.assign(1024, 0);
@@ -49,8 +50,9 @@ uint32_t TPendingFiles::Store(std::string_view text) {
     return ref;
 }
 
-uint32_t TPendingFiles::AddDir(std::string dir) {
+uint32_t TPendingFiles::AddDir(std::string dir, uint64_t device, uint64_t inode) {
     FDirs.push_back(std::make_shared<const std::string>(std::move(dir)));
+    FDirIds.push_back({device, inode});
     return static_cast<uint32_t>(FDirs.size() - 1);
 }
 

@@ -16,8 +16,9 @@ class TPendingFiles {
 public:
     TPendingFiles();
 
-    // Registers a directory (ending in "/") and returns its index.
-    uint32_t AddDir(std::string dir);
+    // Registers a directory (ending in "/") with the device and inode the walk saw, and returns
+    // its index.
+    uint32_t AddDir(std::string dir, uint64_t device, uint64_t inode);
     void Add(uint32_t dir, std::string_view name, std::string_view key);
     void Clear();
 
@@ -30,6 +31,9 @@ public:
     }
     uint32_t DirIndex(uint32_t file) const { return FFiles[file].Dir; }
     const TDirRef& Dir(uint32_t file) const { return FDirs[FFiles[file].Dir]; }
+    // The identity of the file's directory when the walk read it.
+    uint64_t DirDevice(uint32_t file) const { return FDirIds[FFiles[file].Dir].Device; }
+    uint64_t DirInode(uint32_t file) const { return FDirIds[FFiles[file].Dir].Inode; }
     uint32_t KeyId(uint32_t file) const { return FFiles[file].Key; }
 
     // Distinct name keys, numbered from 0 in the order they were first met.
@@ -51,6 +55,10 @@ private:
         uint32_t Key;
         uint16_t NameLength;
     };
+    struct TDirId {
+        uint64_t Device;
+        uint64_t Inode;
+    };
     struct TKey {
         uint32_t Text;
         uint32_t Length;
@@ -67,6 +75,7 @@ private:
     std::vector<std::unique_ptr<char[]>> FBlocks;
     size_t FBlockUsed = 0;
     std::vector<TDirRef> FDirs;
+    std::vector<TDirId> FDirIds; // parallel to FDirs
     std::deque<TFile> FFiles;
     std::deque<TKey> FKeys;
     // Open addressing: the key's hash in the high half and its id + 1 in the low half, or 0 for

@@ -29,7 +29,9 @@ public:
                std::function<void(int32_t, int32_t)> progress)
         : FThread(thread), FPending(pending), FProgress(std::move(progress)) {}
 
-    uint32_t BeginDirectory(const std::string& dir) override { return FPending.AddDir(dir); }
+    uint32_t BeginDirectory(const std::string& dir, uint64_t device, uint64_t inode) override {
+        return FPending.AddDir(dir, device, inode);
+    }
     void CollectFile(uint32_t dirIndex, std::string_view name) override {
         FThread.NameKey(name, FKey);
         FPending.Add(dirIndex, name, FKey);

@@ -10,8 +10,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
-#include <cerrno>
-#include <unistd.h>
 
 namespace {
 TDesktop* current = nullptr;
@@ -23,10 +21,6 @@ TDesktop& TDesktop::Current() {
 }
 
 void TDesktop::SetCurrent(TDesktop* desktop) { current = desktop; }
-
-int TDesktop::RemoveFile(const QByteArray& path) {
-    return ::unlink(path.constData()) == 0 ? 0 : errno;
-}
 
 void RunAction(QWidget* parent, const std::function<void()>& action) {
     try {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -17,9 +16,6 @@ public:
     virtual void ShowErrorReport(QWidget* parent, const QString& text) = 0;
     // The plain message box: the text and OK.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
-
-    // Deletes a file for good; returns 0 or the errno value of the failure.
-    virtual int RemoveFile(const QByteArray& path);
 
     // The desktop's applications; by default nothing is started.
     // Opens a file with the desktop's default application for it.

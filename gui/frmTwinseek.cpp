@@ -5,6 +5,7 @@
 #include "DesignScale.h"
 #include "DisplayText.h"
 #include "FileActions.h"
+#include "FileRemoval.h"
 #include "ResultListFile.h"
 #include "TextReport.h"
 #include "frmOptionDialog.h"
@@ -398,11 +399,41 @@ int TfrmTwinseek::SelectedFileRow() const {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+namespace {
+
+// A name as a message box shows it: control characters and bytes that are not UTF-8 escaped.
+QString ShownName(const std::string& path) {
+    return QString::fromStdString(DisplayText(path));
+}
+
+// A name as the desktop's services take it.
+QString LocalName(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// Whether a copy (or, with folderOnly, its folder) may be handed to the desktop; when not, a
+// message says why and the desktop is not asked.
+bool MayOpen(QWidget* parent, const std::string& path, bool folderOnly) {
+    const std::string refusal = OpenCheck(path, folderOnly);
+    if (refusal.empty())
+        return true;
+    const QString text = folderOnly
+                             ? QStringLiteral("Could not open folder: %1 \n\nError message: %2")
+                             : QStringLiteral("Could not open file: %1 \n\nError message: %2");
+    TDesktop::Current().ShowMessage(parent,
+                                    text.arg(ShownName(folderOnly ? DirectoryPart(path) : path),
+                                             QString::fromLocal8Bit(refusal.c_str())));
+    return false;
+}
+
+} // namespace
+
 void TfrmTwinseek::acDeleteExecute() {
     const int fileRow = SelectedFileRow();
     if (fileRow < 0)
         return;
     TFileGroup& group = *FFileList->Row(fileRow).Group;
+    QStringList gone;
     for (std::vector<int> selected = SelectedPathRows(); !selected.empty();
          selected = SelectedPathRows()) {
         const int row = selected.front();
@@ -410,22 +441,22 @@ void TfrmTwinseek::acDeleteExecute() {
         std::vector<std::string> selectedPaths;
         for (int other : selected)
             selectedPaths.push_back(FPathList->Path(other));
-        std::string error = LastCopyCheck(group, path, selectedPaths);
-        if (error.empty()) {
-            const int failure = TDesktop::Current().RemoveFile(QByteArray::fromStdString(path));
-            if (failure != 0)
-                error = SystemErrorText(failure);
-        }
-        if (!error.empty()) {
+        const TFileRemoval removal = RemoveCopy(group, row, selectedPaths);
+        if (removal.Outcome == TFileRemoval::frKept) {
             TDesktop::Current().ShowMessage(
                 this, QStringLiteral("Could not delete file: %1 \n\nError message: %2")
-                          .arg(QFile::decodeName(QByteArray::fromStdString(path)),
-                               QString::fromLocal8Bit(error.c_str())));
+                          .arg(ShownName(path), QString::fromLocal8Bit(removal.ErrorText.c_str())));
             break;
         }
+        if (removal.Outcome == TFileRemoval::frGone)
+            gone << ShownName(path);
         // The file is gone: now its entry and its row go.
         FPathList->RemoveRow(row);
     }
+    if (!gone.isEmpty())
+        TDesktop::Current().ShowMessage(
+            this, QStringLiteral("These copies no longer existed and were taken off the list:\n%1")
+                      .arg(gone.join('\n')));
     SetPanel(3, QStringLiteral("Total space required: %1")
                     .arg(QString::fromStdString(FormatSize(TotalSpace(), FFormats))));
     FFileList->RowChanged(fileRow);
@@ -433,23 +464,29 @@ void TfrmTwinseek::acDeleteExecute() {
 
 void TfrmTwinseek::acOpenFileExecute() {
     const std::vector<int> selected = SelectedPathRows();
-    if (!selected.empty())
-        TDesktop::Current().OpenFile(
-            QFile::decodeName(QByteArray::fromStdString(FPathList->Path(selected.front()))));
+    if (selected.empty())
+        return;
+    const std::string path = FPathList->Path(selected.front());
+    if (MayOpen(this, path, false))
+        TDesktop::Current().OpenFile(LocalName(path));
 }
 
 void TfrmTwinseek::acShowNotepadExecute() {
     const std::vector<int> selected = SelectedPathRows();
-    if (!selected.empty())
-        TDesktop::Current().ShowInTextEditor(
-            QFile::decodeName(QByteArray::fromStdString(FPathList->Path(selected.front()))));
+    if (selected.empty())
+        return;
+    const std::string path = FPathList->Path(selected.front());
+    if (MayOpen(this, path, false))
+        TDesktop::Current().ShowInTextEditor(LocalName(path));
 }
 
 void TfrmTwinseek::acExploreFileExecute() {
     const std::vector<int> selected = SelectedPathRows();
-    if (!selected.empty())
-        TDesktop::Current().ExploreFolder(QFile::decodeName(
-            QByteArray::fromStdString(DirectoryPart(FPathList->Path(selected.front())))));
+    if (selected.empty())
+        return;
+    const std::string path = FPathList->Path(selected.front());
+    if (MayOpen(this, path, true))
+        TDesktop::Current().ExploreFolder(LocalName(DirectoryPart(path)));
 }
 
 QString TfrmTwinseek::DialogDirectory() const { return QDir::currentPath(); }

@@ -1,4 +1,5 @@
 #include "DirWalker.h"
+#include "ForkedChild.h"
 #include "RecordingListener.h"
 #include "ScanFixture.h"
 #include "ScanThread.h"
@@ -7,12 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <linux/capability.h>
 #include <optional>
+#include <stdexcept>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
@@ -29,7 +34,7 @@ class TRecordingSink : public TWalkSink {
   public:
     explicit TRecordingSink(std::string prefix) : FPrefix(std::move(prefix)) {}
 
-    uint32_t BeginDirectory(const std::string& dir) override {
+    uint32_t BeginDirectory(const std::string& dir, uint64_t, uint64_t) override {
         FDirs.push_back(dir.compare(0, FPrefix.size(), FPrefix) == 0 ? dir.substr(FPrefix.size())
                                                                      : dir);
         return static_cast<uint32_t>(FDirs.size() - 1);
@@ -353,6 +358,159 @@ TEST(DirWalkerTest, DoesNotEnterVirtualFileSystems) {
         EXPECT_EQ(walk.Files, TStrings{}) << root;
         EXPECT_EQ(walk.DirectoriesRead, 0) << root;
     }
+}
+
+// Builds a tree level by level through descriptors, as paths longer than a system call accepts
+// cannot be made by name.
+class TDeepDir {
+  public:
+    explicit TDeepDir(const std::string& dir)
+        : FFd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (FFd < 0)
+            throw std::runtime_error("cannot open " + dir);
+    }
+    ~TDeepDir() { close(FFd); }
+    TDeepDir(const TDeepDir&) = delete;
+    TDeepDir& operator=(const TDeepDir&) = delete;
+
+    // A subdirectory of the current level.
+    void Dir(const std::string& name) {
+        if (mkdirat(FFd, name.c_str(), 0755) != 0)
+            throw std::runtime_error("cannot make " + name);
+    }
+    // An empty file with the default time, relative to the current level.
+    void File(const std::string& relative) {
+        const int fd = openat(FFd, relative.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const timespec times[2] = {{TTestTree::DefaultTime, 0}, {TTestTree::DefaultTime, 0}};
+        const bool made = fd >= 0 && futimens(fd, times) == 0;
+        if (fd >= 0)
+            close(fd);
+        if (!made)
+            throw std::runtime_error("cannot make " + relative);
+    }
+    // Makes a subdirectory and goes down into it.
+    void Enter(const std::string& name) {
+        Dir(name);
+        const int fd = openat(FFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            throw std::runtime_error("cannot open " + name);
+        close(FFd);
+        FFd = fd;
+    }
+
+  private:
+    int FFd;
+};
+
+// A scan's outcome in short: the files read, the directories entered and, per group, its key
+// and number of copies (the paths of deep trees are too long to compare whole).
+std::string Summary(const TScan& scan) {
+    std::string text;
+    int32_t directories = 0;
+    for (const TRecordedMessage& message : scan.Listener.Messages()) {
+        if (message.Message == WM_SCAN_PROGRESS)
+            directories = message.Second;
+        if (message.Message == WM_SCAN_DONE)
+            text += "files " + std::to_string(message.First);
+    }
+    text += ", directories " + std::to_string(directories) + "\n";
+    for (int i = 0; i < scan.List.Count(); ++i)
+        text += scan.List.Key(i) + " x" + std::to_string(scan.List.Groups(i).Count()) + "\n";
+    return text;
+}
+
+// "n07.txt": names that sort by their number.
+std::string NumberedName(int n) {
+    return "n" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".txt";
+}
+
+std::string TwoCopiesEach(int files, int directories, int names) {
+    std::string text =
+        "files " + std::to_string(files) + ", directories " + std::to_string(directories) + "\n";
+    for (int i = 0; i < names; ++i)
+        text += NumberedName(i) + " x2\n";
+    return text;
+}
+
+TEST(DirWalkerTest, FindsEveryDuplicateOfATreeDeeperThanTheDescriptorLimit) {
+    // 5,000 levels a/a/.../a; every 98th level holds nNN.txt and b/nNN.txt. Each "b" is entered
+    // on the way back up, long after its level left the descriptors the walk keeps.
+    constexpr int Levels = 5000;
+    constexpr int Step = 98;
+    constexpr int Names = 51;
+    TTestTree tree;
+    {
+        TDeepDir dir(tree.Root());
+        for (int level = 0; level < Levels; ++level) {
+            if (level % Step == 0 && level / Step < Names) {
+                const int n = level / Step;
+                const std::string name = NumberedName(n);
+                dir.File(name);
+                dir.Dir("b");
+                dir.File("b/" + name);
+            }
+            dir.Enter("a");
+        }
+    }
+    const TChildOutcome outcome = RunInForkedChild([&] {
+        const rlimit limit{256, 256};
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            return std::string("setrlimit failed");
+        TScan scan;
+        return RunScan(scan, tree.Root()) ? Summary(scan) : std::string("the scan did not end");
+    });
+    ASSERT_TRUE(outcome.Ended) << outcome.Output;
+    EXPECT_EQ(outcome.Output, TwoCopiesEach(2 * Names, Levels + Names, Names));
+}
+
+TEST(DirWalkerTest, FindsDuplicatesWhosePathsAreLongerThanASystemCallTakes) {
+    // Levels named with 200 bytes: from level 21 on, every directory's path is longer than
+    // PATH_MAX; levels 21 to 41 each hold nNN.txt and b/nNN.txt.
+    constexpr int First = 21;
+    constexpr int Names = 21;
+    TTestTree tree;
+    {
+        TDeepDir dir(tree.Root());
+        for (int level = 0; level < First + Names; ++level) {
+            if (level >= First) {
+                const int n = level - First;
+                const std::string name = NumberedName(n);
+                dir.File(name);
+                dir.Dir("b");
+                dir.File("b/" + name);
+            }
+            dir.Enter(std::string(200, 'd'));
+        }
+    }
+    ASSERT_GT(tree.Root().size() + 1 + First * 201, size_t{PATH_MAX});
+    TScan scan;
+    ASSERT_TRUE(RunScan(scan, tree.Root()));
+    EXPECT_EQ(Summary(scan), TwoCopiesEach(2 * Names, First + 2 * Names, Names));
+}
+
+TEST(DirWalkerTest, ADirectoryReplacedWhileTheWalkIsFarBelowItContributesNothingMore) {
+    // "s" leaves the descriptors the walk keeps while the walk is 100 levels below it; when the
+    // walk comes back for s/z, the path "s" names another directory.
+    constexpr int Depth = 100;
+    TTestTree tree{{"x.txt"}, {"s/z/x.txt"}};
+    std::string bottom = "s/";
+    {
+        TDeepDir dir(tree / "s");
+        for (int level = 0; level < Depth; ++level) {
+            dir.Enter("a");
+            bottom += "a/";
+        }
+        dir.File("bottom.txt");
+    }
+    bottom += "bottom.txt";
+    const TWalk walk = Walk(tree, {tree.Root()}, {"*.*"}, {}, [&](const std::string& file) {
+        if (file != bottom)
+            return;
+        ASSERT_EQ(rename((tree / "s").c_str(), (tree / "moved").c_str()), 0);
+        tree.File("s/z/x.txt");
+    });
+    EXPECT_EQ(walk.Files, (TStrings{"x.txt", bottom}));
+    EXPECT_EQ(walk.DirectoriesRead, 1 + Depth);
 }
 
 } // namespace

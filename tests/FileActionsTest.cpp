@@ -7,7 +7,9 @@
 #include "FileTimes.h"
 #include "IoError.h"
 #include "PathListModel.h"
+#include "RecordedFile.h"
 #include "TestTree.h"
+#include "TrustedPath.h"
 #include "WorkingDirectory.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
@@ -16,6 +18,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -31,8 +34,6 @@ public:
         QString FileName;
     };
     QStringList Errors, Messages, Opened, Edited, Explored;
-    QList<QByteArray> Removed;      // every path RemoveFile was asked to delete
-    QHash<QByteArray, int> Failing; // paths whose deletion fails, with the errno value
     QList<TFileDialog> SaveOffers, OpenOffers;
     QList<TAnswer> Answers;
 
@@ -41,10 +42,6 @@ public:
     void OpenFile(const QString& path) override { Opened << path; }
     void ShowInTextEditor(const QString& path) override { Edited << path; }
     void ExploreFolder(const QString& folder) override { Explored << folder; }
-    int RemoveFile(const QByteArray& path) override {
-        Removed << path;
-        return Failing.contains(path) ? Failing.value(path) : TDesktop::RemoveFile(path);
-    }
     bool GetSaveFileName(QWidget*, TFileDialog& dialog) override {
         SaveOffers << dialog;
         return Answer(dialog);
@@ -62,6 +59,31 @@ private:
         dialog.TypeIndex = answer.TypeIndex;
         dialog.FileName = answer.FileName;
         return true;
+    }
+};
+
+// Takes the place of the removal the window makes: records every path it is asked to remove
+// (the folder as the system names it, then the name) and lets chosen ones fail with an errno.
+// The test trees' paths hold no links, so they read as the scan wrote them.
+struct TRemovals {
+    static inline QList<QByteArray> Removed;
+    static inline QHash<QByteArray, int> Failing;
+
+    static int UnlinkAt(int folder, const char* name, int flags) {
+        QByteArray path(PATH_MAX, '\0');
+        const ssize_t length =
+            readlink(QByteArray("/proc/self/fd/" + QByteArray::number(folder)).constData(),
+                     path.data(), static_cast<size_t>(path.size()));
+        path.resize(std::max<qsizetype>(0, length));
+        if (!path.endsWith('/'))
+            path += '/';
+        path += name;
+        Removed << path;
+        if (Failing.contains(path)) {
+            errno = Failing.value(path);
+            return -1;
+        }
+        return ::unlinkat(folder, name, flags);
     }
 };
 
@@ -88,11 +110,15 @@ void ShowGroups(TfrmTwinseek& window, const std::vector<TGroupSpec>& described) 
     window.ShowResult();
 }
 
-bool Scan(TfrmTwinseek& window, const TTestTree& tree) {
-    window.Options.ScanPath = tree.Root();
+bool Scan(TfrmTwinseek& window, const std::string& root) {
+    window.Options.ScanPath = root;
     window.Options.CompareMode = cmNameOnly;
     window.acStartExecute();
     return QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000);
+}
+
+bool Scan(TfrmTwinseek& window, const TTestTree& tree) {
+    return Scan(window, tree.Root());
 }
 
 QStringList RowTexts(const QAbstractItemModel& model, int row) {
@@ -130,6 +156,14 @@ QList<int> SelectedPathRows(const TfrmTwinseek& window) {
 
 bool Exists(const QString& path) { return QFileInfo(path).isFile(); }
 
+// The path row of a copy among those shown; -1 when it is not listed.
+int RowOf(const TfrmTwinseek& window, const std::string& path) {
+    for (int row = 0; row < window.PathList().rowCount(); ++row)
+        if (window.PathList().Path(row) == path)
+            return row;
+    return -1;
+}
+
 QString DeleteMessage(const QString& path) {
     return "Could not delete file: " + path + " \n\nError message: ";
 }
@@ -157,9 +191,13 @@ private slots:
         QVERIFY(FWorkDir->IsValid());
         FDesktop = TRecordingDesktop();
         TDesktop::SetCurrent(&FDesktop);
+        TRemovals::Removed.clear();
+        TRemovals::Failing.clear();
+        TRecordedFile::UnlinkAt = TRemovals::UnlinkAt;
     }
 
     void cleanup() {
+        TRecordedFile::UnlinkAt = ::unlinkat;
         TDesktop::SetCurrent(nullptr);
         FWorkDir.reset();
     }
@@ -184,7 +222,8 @@ private slots:
         window.Form().acDelete->trigger();
         QVERIFY2(FDesktop.Messages.isEmpty(), qPrintable(FDesktop.Messages.join('|')));
         // Lowest row first.
-        QCOMPARE(FDesktop.Removed, (QList<QByteArray>{paths[doomed[0]].toUtf8(), paths[doomed[1]].toUtf8()}));
+        QCOMPARE(TRemovals::Removed,
+                 (QList<QByteArray>{paths[doomed[0]].toUtf8(), paths[doomed[1]].toUtf8()}));
         QVERIFY(!Exists(paths[doomed[0]]) && !Exists(paths[doomed[1]]));
         QVERIFY(Exists(paths[keep]));
         QCOMPARE(Column0(window.PathList()), QStringList{paths[keep]});
@@ -213,13 +252,13 @@ private slots:
         QVERIFY(!window.Form().acDelete->isEnabled());
         QTest::keyClick(window.Form().lvPath, Qt::Key_Delete);
         // Not even tried: a refused deletion would have shown a message.
-        QVERIFY(FDesktop.Removed.isEmpty() && FDesktop.Messages.isEmpty());
+        QVERIFY(TRemovals::Removed.isEmpty() && FDesktop.Messages.isEmpty());
         QCOMPARE(window.PathList().rowCount(), 3);
 
         SelectPaths(window, 0, {1});
         const QString doomed = Column0(window.PathList())[1];
         QTest::keyClick(window.Form().lvPath, Qt::Key_Delete);
-        QCOMPARE(FDesktop.Removed, QList<QByteArray>{doomed.toUtf8()});
+        QCOMPARE(TRemovals::Removed, QList<QByteArray>{doomed.toUtf8()});
         QVERIFY(!Exists(doomed));
         QCOMPARE(window.PathList().rowCount(), 2);
     }
@@ -233,10 +272,10 @@ private slots:
         SelectPaths(window, 1, {0, 1, 2});
         const QStringList paths = Column0(window.PathList());
         QCOMPARE(paths.size(), 4);
-        FDesktop.Failing.insert(paths[1].toUtf8(), EACCES);
+        TRemovals::Failing.insert(paths[1].toUtf8(), EACCES);
 
         window.Form().acDelete->trigger();
-        QCOMPARE(FDesktop.Removed, (QList<QByteArray>{paths[0].toUtf8(), paths[1].toUtf8()}));
+        QCOMPARE(TRemovals::Removed, (QList<QByteArray>{paths[0].toUtf8(), paths[1].toUtf8()}));
         QCOMPARE(FDesktop.Messages,
                  QStringList{DeleteMessage(paths[1]) + QString::fromLocal8Bit(std::strerror(EACCES))});
         QVERIFY(!Exists(paths[0]));
@@ -286,7 +325,7 @@ private slots:
             return;
         }
         // Refused before the file system is asked, with a reason.
-        QVERIFY(FDesktop.Removed.isEmpty());
+        QVERIFY(TRemovals::Removed.isEmpty());
         QCOMPARE(FDesktop.Messages.size(), 1);
         QVERIFY2(FDesktop.Messages[0].startsWith(DeleteMessage(shown)), qPrintable(FDesktop.Messages[0]));
         QVERIFY(FDesktop.Messages[0].size() > DeleteMessage(shown).size());
@@ -304,7 +343,7 @@ private slots:
         // The only unselected copy is gone; a selected copy does not count as the one kept.
         SelectPaths(window, 0, {0, 1});
         window.Form().acDelete->trigger();
-        QVERIFY(FDesktop.Removed.isEmpty());
+        QVERIFY(TRemovals::Removed.isEmpty());
         QCOMPARE(FDesktop.Messages.size(), 1);
         QVERIFY2(FDesktop.Messages[0].startsWith(DeleteMessage(paths[0])), qPrintable(FDesktop.Messages[0]));
         QVERIFY(Exists(paths[0]) && Exists(paths[1]));
@@ -325,8 +364,12 @@ private slots:
     }
 
     void shellActionsTakeTheFirstSelectedRow() {
-        const std::vector<std::string> paths{"/data/my files/a b.txt", "/data/other dir/a b.txt",
-                                             "/data/third/a b.txt", "/a b.txt"};
+        TTestTree tree(
+            {{"my files/a b.txt", 10}, {"other dir/a b.txt", 10}, {"third/a b.txt", 10}});
+        // A copy directly below the root: only its folder, "/", is looked at by Explore.
+        const std::vector<std::string> paths{tree / "my files/a b.txt", tree / "other dir/a b.txt",
+                                             tree / "third/a b.txt", "/a b.txt"};
+        const auto shown = [&](size_t index) { return QString::fromStdString(paths[index]); };
         TfrmTwinseek window;
         ShowGroups(window, {{"a b.txt", paths}});
         Ui::TfrmTwinseek& ui = window.Form();
@@ -341,21 +384,246 @@ private slots:
         ui.acOpenFile->trigger();
         ui.acExploreFile->trigger();
         ui.acShowNotepad->trigger();
-        QCOMPARE(FDesktop.Edited, QStringList{"/data/other dir/a b.txt"});
+        QCOMPARE(FDesktop.Edited, QStringList{shown(1)});
         QVERIFY(FDesktop.Opened.isEmpty() && FDesktop.Explored.isEmpty());
 
         SelectPaths(window, 0, {2});
         ui.acOpenFile->trigger();
         ui.acExploreFile->trigger();
-        QCOMPARE(FDesktop.Opened, QStringList{"/data/third/a b.txt"});
-        QCOMPARE(FDesktop.Explored, QStringList{"/data/third/"});
+        QCOMPARE(FDesktop.Opened, QStringList{shown(2)});
+        QCOMPARE(FDesktop.Explored, QStringList{QString::fromStdString(tree / "third/")});
 
-        // A file directly below the root: its folder is "/".
         QCOMPARE(DirectoryPart("/twinseek-test-file"), std::string("/"));
         SelectPaths(window, 0, {3});
         ui.acExploreFile->trigger();
-        QCOMPARE(FDesktop.Explored, (QStringList{"/data/third/", "/"}));
+        QCOMPARE(FDesktop.Explored, (QStringList{QString::fromStdString(tree / "third/"), "/"}));
         QVERIFY(FDesktop.Messages.isEmpty() && FDesktop.Errors.isEmpty());
+    }
+
+    // The desktop gets a path only when the way to it passes the checks a removal makes.
+    void shellActionsRefuseWhatTheWalkRefuses_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("fileError");   // Open file and Show with Notepad
+        QTest::addColumn<QString>("folderError"); // Explore file; "" when handed over
+        QTest::newRow("a link in a folder anyone may write to")
+            << "sticky/root/d/a.txt" << TTrustedPath::UntrustedLinkText
+            << TTrustedPath::UntrustedLinkText;
+        QTest::newRow("the file itself such a link")
+            << "sticky/a.txt" << TTrustedPath::UntrustedLinkText << "";
+        QTest::newRow("a file gone")
+            << "real/d/gone.txt" << QString::fromLocal8Bit(std::strerror(ENOENT)) << "";
+        QTest::newRow("a folder gone")
+            << "gone/a.txt" << QString::fromLocal8Bit(std::strerror(ENOENT))
+            << QString::fromLocal8Bit(std::strerror(ENOENT));
+        QTest::newRow("\"..\" in the path") << "real/../real/d/a.txt"
+                                            << "Invalid filename"
+                                            << "Invalid filename";
+        QTest::newRow("a trusted link") << "trusted/d/a.txt"
+                                        << ""
+                                        << "";
+    }
+
+    void shellActionsRefuseWhatTheWalkRefuses() {
+        QFETCH(QString, path);
+        QFETCH(QString, fileError);
+        QFETCH(QString, folderError);
+        TTestTree tree({{"real/d/a.txt", 10}, {"other/a.txt", 10}});
+        tree.Dir("sticky");
+        tree.Chmod("sticky", 01777);
+        tree.Symlink("sticky/root", tree / "real");
+        tree.Symlink("sticky/a.txt", tree / "real/d/a.txt");
+        tree.Symlink("trusted", "real");
+        const std::string full = tree / path.toStdString();
+        TfrmTwinseek window;
+        ShowGroups(window, {{"a.txt", {full, tree / "other/a.txt"}}});
+        SelectPaths(window, 0, {0});
+        Ui::TfrmTwinseek& ui = window.Form();
+        ui.acOpenFile->trigger();
+        ui.acShowNotepad->trigger();
+        ui.acExploreFile->trigger();
+
+        const QString shown = QString::fromStdString(full);
+        const QString folder = QString::fromStdString(DirectoryPart(full));
+        QStringList messages;
+        if (!fileError.isEmpty())
+            messages << "Could not open file: " + shown + " \n\nError message: " + fileError
+                     << "Could not open file: " + shown + " \n\nError message: " + fileError;
+        if (!folderError.isEmpty())
+            messages << "Could not open folder: " + folder + " \n\nError message: " + folderError;
+        QCOMPARE(FDesktop.Messages, messages);
+        QCOMPARE(FDesktop.Opened, fileError.isEmpty() ? QStringList{shown} : QStringList{});
+        QCOMPARE(FDesktop.Edited, fileError.isEmpty() ? QStringList{shown} : QStringList{});
+        QCOMPARE(FDesktop.Explored, folderError.isEmpty() ? QStringList{folder} : QStringList{});
+    }
+
+    // A scanned folder replaced by a link to a folder holding a file of the same name, size and
+    // time: the link is trusted (the test's own, in its own folder), so the walk follows it, and
+    // the check of the file against this scan's record keeps the file outside.
+    void aFolderSwappedForALinkAfterTheScan() {
+        TTestTree tree({{"scan/d/x.txt", 10}, {"scan/e/x.txt", 10}, {"outside/x.txt", 10}});
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree / "scan"));
+        SelectPaths(window, 0, {});
+        const QStringList paths = Column0(window.PathList());
+        const int row = RowOf(window, tree / "scan/d/x.txt");
+        QVERIFY(row >= 0 && paths.size() == 2);
+        tree.Remove("scan/d");
+        tree.Symlink("scan/d", tree / "outside");
+
+        SelectPaths(window, 0, {row});
+        window.Form().acDelete->trigger();
+        QVERIFY(TRemovals::Removed.isEmpty());
+        QVERIFY(Exists(QString::fromStdString(tree / "outside/x.txt")));
+        QCOMPARE(FDesktop.Messages,
+                 QStringList{DeleteMessage(paths[row]) + TRecordedFile::ChangedText});
+        QCOMPARE(Column0(window.PathList()), paths);
+        QCOMPARE(SelectedPathRows(window), QList<int>{row});
+    }
+
+    // The scan root reached through a link: a trusted link is followed for the removal too; one
+    // that anybody could have planted is not.
+    void aScanRootReachedThroughALink_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<unsigned>("mode");
+        QTest::addColumn<QString>("error"); // "" when the copy is deleted
+        QTest::newRow("trusted") << "pub" << 0755u << "";
+        QTest::newRow("in a folder anyone may write to")
+            << "sticky" << 01777u << QString(TTrustedPath::UntrustedLinkText);
+    }
+
+    void aScanRootReachedThroughALink() {
+        QFETCH(QString, folder);
+        QFETCH(unsigned, mode);
+        QFETCH(QString, error);
+        TTestTree tree({{"real/d1/a.txt", 10}, {"real/d2/a.txt", 10}});
+        tree.Dir(folder.toStdString());
+        tree.Chmod(folder.toStdString(), mode);
+        tree.Symlink(folder.toStdString() + "/root", "../real");
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree / (folder.toStdString() + "/root")));
+        const std::string root = tree / (folder.toStdString() + "/root");
+        SelectPaths(window, 0, {});
+        const int row = RowOf(window, root + "/d1/a.txt");
+        QVERIFY(row >= 0);
+        SelectPaths(window, 0, {row});
+        window.Form().acDelete->trigger();
+        const QString doomed = QString::fromStdString(root + "/d1/a.txt");
+        if (error.isEmpty()) {
+            QVERIFY(FDesktop.Messages.isEmpty());
+            QCOMPARE(TRemovals::Removed,
+                     QList<QByteArray>{QByteArray::fromStdString(tree / "real/d1/a.txt")});
+            QVERIFY(!Exists(QString::fromStdString(tree / "real/d1/a.txt")));
+            QCOMPARE(window.PathList().rowCount(), 1);
+        } else {
+            QCOMPARE(FDesktop.Messages, QStringList{DeleteMessage(doomed) + error});
+            QVERIFY(TRemovals::Removed.isEmpty());
+            QVERIFY(Exists(QString::fromStdString(tree / "real/d1/a.txt")));
+            QCOMPARE(window.PathList().rowCount(), 2);
+        }
+    }
+
+    // A result list names copies by path, size and time; a list saved and then edited by hand
+    // (or a file changed since) cannot make Delete remove a file that does not match.
+    void aForgedResultList_data() {
+        QTest::addColumn<int64_t>("size");
+        QTest::addColumn<int>("timeShift");
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("as listed") << int64_t{10} << 0 << true;
+        QTest::newRow("another size") << int64_t{11} << 0 << false;
+        QTest::newRow("another time") << int64_t{10} << 2 << false;
+    }
+
+    void aForgedResultList() {
+        QFETCH(int64_t, size);
+        QFETCH(int, timeShift);
+        QFETCH(bool, deleted);
+        TTestTree tree({{"d1/a.txt", 10}, {"d2/a.txt", 10}});
+        TfrmTwinseek scanned;
+        QVERIFY(Scan(scanned, tree));
+        tree.File("victim/a.txt", size, TTestTree::DefaultTime + timeShift);
+        const QString list = WorkPath("result.twl");
+        FDesktop.Answers = {{1, list}};
+        scanned.Form().acSave->trigger();
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray content = file.readAll();
+        file.close();
+        const QByteArray listed = QByteArray::fromStdString(tree / "d1/a.txt");
+        const QByteArray victim = QByteArray::fromStdString(tree / "victim/a.txt");
+        QVERIFY(content.contains(listed + "\r\n"));
+        content.replace(listed + "\r\n", victim + "\r\n");
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                file.write(content) == content.size());
+        file.close();
+
+        TfrmTwinseek loaded;
+        loaded.LoadResultList(list);
+        loaded.ShowResult();
+        SelectPaths(loaded, 0, {});
+        const int row = RowOf(loaded, victim.toStdString());
+        QVERIFY(row >= 0);
+        SelectPaths(loaded, 0, {row});
+        loaded.Form().acDelete->trigger();
+        QCOMPARE(!Exists(QString::fromUtf8(victim)), deleted);
+        QCOMPARE(loaded.PathList().rowCount(), deleted ? 1 : 2);
+        QCOMPARE(FDesktop.Messages, deleted ? QStringList{}
+                                            : QStringList{DeleteMessage(QString::fromUtf8(victim)) +
+                                                          TRecordedFile::ChangedText});
+    }
+
+    // Copies that vanished behind the window's back are taken off the list, not reported as
+    // failures: the loop goes on, and one message afterwards names them all.
+    void copiesAlreadyGone() {
+        TTestTree tree({{"d1/a.txt", 10},
+                        {"d2/a.txt", 20},
+                        {"d3/a.txt", 30},
+                        {"d4/a.txt", 40},
+                        {"d5/a.txt", 50},
+                        {"e1/b.txt", 1},
+                        {"e2/b.txt", 1}});
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(Column0(window.FileList()), (QStringList{"a.txt", "b.txt"}));
+        SelectPaths(window, 0, {0, 1, 2, 3});
+        const QStringList paths = Column0(window.PathList());
+        QCOMPARE(paths.size(), 5);
+        // The second copy's file and the third copy's whole folder vanish; the fourth cannot go.
+        QVERIFY(QFile::remove(paths[1]));
+        QVERIFY(QDir(QString::fromStdString(DirectoryPart(paths[2].toStdString())))
+                    .removeRecursively());
+        TRemovals::Failing.insert(paths[3].toUtf8(), EROFS);
+        const int64_t left = QFileInfo(paths[3]).size() + QFileInfo(paths[4]).size();
+
+        window.Form().acDelete->trigger();
+        QCOMPARE(TRemovals::Removed, (QList<QByteArray>{paths[0].toUtf8(), paths[3].toUtf8()}));
+        QCOMPARE(
+            FDesktop.Messages,
+            (QStringList{DeleteMessage(paths[3]) + QString::fromLocal8Bit(std::strerror(EROFS)),
+                         "These copies no longer existed and were taken off the list:\n" +
+                             paths[1] + '\n' + paths[2]}));
+        QVERIFY(!Exists(paths[0]) && Exists(paths[3]) && Exists(paths[4]));
+        QCOMPARE(Column0(window.PathList()), paths.mid(3));
+        QCOMPARE(SelectedPathRows(window), QList<int>{0});
+        QCOMPARE(RowTexts(window.FileList(), 0),
+                 (QStringList{"a.txt", "txt", "2", QString("%1 Bytes").arg(left)}));
+        QCOMPARE(window.PanelText(3), QString("Total space required: %1 Bytes").arg(left + 2));
+    }
+
+    // A name with control characters cannot disguise itself in the failure box.
+    void namesInTheBoxAreEscaped() {
+        TTestTree tree({{"a\x1b[8m\rb/x.txt", 10}, {"c/x.txt", 10}});
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        const std::string path = tree / "a\x1b[8m\rb/x.txt";
+        SelectPaths(window, 0, {});
+        const int row = RowOf(window, path);
+        QVERIFY(row >= 0);
+        SelectPaths(window, 0, {row});
+        TRemovals::Failing.insert(QByteArray::fromStdString(path), EBUSY);
+        window.Form().acDelete->trigger();
+        const QString shown = QString::fromStdString(tree.Root()) + "/a\\x1B[8m\\rb/x.txt";
+        QCOMPARE(FDesktop.Messages,
+                 QStringList{DeleteMessage(shown) + QString::fromLocal8Bit(std::strerror(EBUSY))});
     }
 
     void desktopEntryCommand_data() {

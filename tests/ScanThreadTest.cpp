@@ -1,4 +1,5 @@
 #include "ScanThread.h"
+#include "ForkedChild.h"
 #include "RecordingListener.h"
 #include "ScanFixture.h"
 #include "TestTree.h"
@@ -7,8 +8,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <new>
+#include <sched.h>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <future>
 #include <memory>
@@ -197,6 +201,65 @@ TEST(ScanThreadTest, RecordsTheIdentityOfEachCopy) {
     const TFileInfoRec& first = scan.List.FirstInfo(0);
     EXPECT_EQ(first.Device, status.st_dev);
     EXPECT_EQ(first.Inode, status.st_ino);
+}
+
+TEST(ScanThreadTest, ADirectoryReplacedBeforeTheGroupingContributesNothing) {
+    // "a" is swapped for a directory with a file of the same name after the walk has read it:
+    // the grouping must not take that other file for the one the walk found.
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}, {"c/x.txt"}};
+    TScan scan;
+    scan.Listener.OnMessage = [&](const TRecordedMessage& message) {
+        if (message.Message != WM_SCAN_PROGRESS || message.Second != 3)
+            return;
+        ASSERT_EQ(rename((tree / "a").c_str(), (tree / "old").c_str()), 0);
+        tree.File("a/x.txt");
+    };
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: c/x.txt, b/x.txt"});
+}
+
+TEST(ScanThreadTest, KeepsLastWriteTimesBeyondTheStampRange) {
+    // tmpfs keeps any 64-bit time; the file systems of the test machine may not, so a tmpfs of
+    // its own is mounted in a child with a mount namespace of its own.
+    constexpr time_t Largest = 1833029933770; // the last second whose stamp fits in 64 bits
+    const struct {
+        const char* Path;
+        time_t Seconds;
+    } files[] = {
+        {"a/x.txt", INT64_MAX}, {"b/x.txt", Largest + 1}, {"c/y.txt", Largest},
+        {"d/y.txt", Largest},   {"e/z.txt", INT64_MIN},   {"f/z.txt", -11644473601},
+    };
+    TTestTree tree;
+    const TChildOutcome outcome = RunInForkedChild([&]() -> std::string {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", tree.Root().c_str(), "tmpfs", 0, "size=1m") != 0)
+            return std::string("skip: cannot mount a tmpfs: ") + std::strerror(errno);
+        for (const auto& file : files)
+            tree.File(file.Path, 0, file.Seconds);
+        TScan scan;
+        if (!scan.Run(Options(tree.Root(), cmNameSizeTime)))
+            return "the scan did not end";
+        std::string text;
+        for (int i = 0; i < scan.List.Count(); ++i) {
+            const TFileGroup& group = scan.List.Groups(i);
+            for (int c = 0; c < group.Count(); ++c)
+                text += group.Info(c).Name + " " + std::to_string(group.Info(c).LastWriteTime) +
+                        " " + std::to_string(group.Info(c).Time) + "\n";
+        }
+        return text;
+    });
+    if (outcome.Output.rfind("skip: ", 0) == 0)
+        GTEST_SKIP() << outcome.Output;
+    ASSERT_TRUE(outcome.Ended) << outcome.Output;
+    // Stamps the 64 bits cannot hold stay at the largest one, times before 1601 at 0; none of
+    // them has a DOS time.
+    EXPECT_EQ(outcome.Output, "x.txt 18446744073709551615 0\n"
+                              "x.txt 18446744073709551615 0\n"
+                              "y.txt 18446744073700000000 0\n"
+                              "y.txt 18446744073700000000 0\n"
+                              "z.txt 0 0\n"
+                              "z.txt 0 0\n");
 }
 
 TEST(ScanThreadTest, StopDuringTheWalkEndsWithoutGrouping) {

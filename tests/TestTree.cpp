@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -17,6 +19,67 @@ namespace {
 void Check(bool ok, const std::string& what) {
     if (!ok)
         throw std::runtime_error("test tree: " + what);
+}
+
+// Removes everything below the directory open at fd, and closes fd. A test tree may be deeper
+// than any path a system call accepts, and than the descriptors a process may hold, so the
+// removal goes down and back up ("..") holding one descriptor. Directories a test made
+// unreadable are opened up again first.
+void EmptyDirectory(int fd) {
+    struct TLevel {
+        std::string Name; // in the level above
+        std::vector<std::string> Subdirs;
+        size_t Next = 0;
+    };
+    std::vector<TLevel> levels;
+    auto list = [&](const std::string& name) {
+        TLevel level{name, {}, 0};
+        DIR* listing = fdopendir(dup(fd));
+        while (listing != nullptr) {
+            const dirent* entry = readdir(listing);
+            if (entry == nullptr)
+                break;
+            const std::string child = entry->d_name;
+            struct stat status {};
+            if (child == "." || child == ".." ||
+                fstatat(fd, child.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            if (S_ISDIR(status.st_mode))
+                level.Subdirs.push_back(child);
+            else
+                unlinkat(fd, child.c_str(), 0);
+        }
+        if (listing != nullptr)
+            closedir(listing);
+        levels.push_back(std::move(level));
+    };
+    list({});
+    while (!levels.empty()) {
+        TLevel& level = levels.back();
+        if (level.Next < level.Subdirs.size()) {
+            const std::string& name = level.Subdirs[level.Next++];
+            fchmodat(fd, name.c_str(), S_IRWXU, 0);
+            const int child =
+                openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child >= 0) {
+                close(fd);
+                fd = child;
+                list(name);
+            }
+            continue;
+        }
+        const std::string name = level.Name;
+        levels.pop_back();
+        if (levels.empty())
+            break;
+        const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(fd);
+        fd = parent;
+        if (fd < 0)
+            return;
+        unlinkat(fd, name.c_str(), AT_REMOVEDIR);
+    }
+    close(fd);
 }
 
 } // namespace
@@ -56,14 +119,10 @@ TTestTree::TTestTree(std::initializer_list<TFileSpec> files) : TTestTree() {
 }
 
 TTestTree::~TTestTree() {
-    std::error_code error;
-    // Unreadable directories made by a test are opened up again so that they can be removed.
-    for (auto it = fs::recursive_directory_iterator(FRoot, fs::directory_options::skip_permission_denied, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_directory(error) && !it->is_symlink(error))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-    }
-    fs::remove_all(FRoot, error);
+    const int fd = open(FRoot.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0)
+        EmptyDirectory(fd);
+    rmdir(FRoot.c_str());
 }
 
 void TTestTree::MakeParents(const std::string& relative) {
