@@ -2,7 +2,8 @@
 
 #include "CliListener.h"
 
-TCliScanResult RunCliScan(const TOptionRec& options, FILE* progress, const TLocaleFormats& formats) {
+TCliScanResult RunCliScan(const TOptionRec& options, FILE* progress,
+                          const TLocaleFormats& formats) {
     TFileInfoList resultList;
     TCliListener listener(resultList, progress, formats);
     TCliScanResult result;

@@ -133,14 +133,16 @@ int Run(int argc, char** argv) {
                    "Write the options to a configuration file and stop without scanning")
         ->option_text("FILE")
         ->check(FileName);
-    app.add_option("--save-list", args.SaveList, "Also write the result as a result list file (*.twl)")
+    app.add_option("--save-list", args.SaveList,
+                   "Also write the result as a result list file (*.twl)")
         ->option_text("FILE")
         ->check(FileName);
     app.add_option("--load-list", args.LoadList,
                    "Instead of scanning, show the result of a result list file")
         ->option_text("FILE")
         ->check(FileName);
-    app.add_option("--report", args.Report, "Write the text report to FILE (\"-\": standard output)")
+    app.add_option("--report", args.Report,
+                   "Write the text report to FILE (\"-\": standard output)")
         ->option_text("FILE")
         ->check(FileName);
 

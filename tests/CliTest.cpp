@@ -73,7 +73,8 @@ TRun RunDirect(const std::vector<std::string>& arguments, const TSetup& setup = 
         fcntl(master, F_SETFD, FD_CLOEXEC);
     }
     const auto output = [&](bool terminal, const std::string& file) {
-        return terminal ? slave : open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        return terminal ? slave
+                        : open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     };
     const int out = output(setup.OutTerminal, scratch / "out");
     const int err = output(setup.ErrTerminal, scratch / "err");
@@ -209,7 +210,6 @@ TEST(CliTest, ConfigurationFiles) {
     EXPECT_EQ(ReadBytes(tree / "out.twc"),
               "[Options]\r\nVersion=3\r\nCompareMode=3\r\nCaseSensitive=1\r\nIgnoreChar=_\r\n"
               "ScanPath=" + tree.Root() + "\r\nExcludePath=/ex\r\nFileTypes=*.txt\r\n\r\n");
-
 }
 
 TEST(CliTest, ConfigurationFilesThatCannotBeUsedStopTheProgram) {
@@ -232,7 +232,7 @@ TEST(CliTest, ConfigurationFilesThatCannotBeUsedStopTheProgram) {
         {"older version", "v2.twc", "[Options]\r\nVersion=2\r\n", false, true},
         {"no version", "none.twc", "[Options]\r\nCompareMode=1\r\n", false, true},
         {"another section", "other.twc", "[Other]\r\nVersion=3\r\n", false, true},
-        {"no text at all", "binary.twc", "\x7f" "ELF\x01\x01", false, true},
+        {"no text at all", "binary.twc", "\177ELF\1\1", false, true},
     };
     for (const TCase& c : cases) {
         const std::string config = tree / c.File;
@@ -269,6 +269,9 @@ TEST(CliTest, ScanDirectoriesThatCannotBeScannedAreNamed) {
     tree.Chmod("locked", 0);
     const std::string a = tree / "a", b = tree / "b";
     const std::string report = ReportOfOneName("x.txt", b + "/x.txt", a + "/x.txt");
+    const std::string missing = "twinseek-cli: cannot scan " + tree / "missing: File not found\n";
+    const std::string notADirectory =
+        "twinseek-cli: cannot scan " + tree / "file.txt: Not a directory\n";
     struct TCase {
         const char* Name;
         std::string ScanPath;
@@ -277,15 +280,12 @@ TEST(CliTest, ScanDirectoriesThatCannotBeScannedAreNamed) {
         {"all there", a + ";" + b, ""},
         // Deliberate skips and empty entries are no failures.
         {"skipped on purpose", a + ";/proc;\"\";" + a + ";" + b + ";" + b + "/", ""},
-        {"missing", a + ";" + tree / "missing;" + b,
-         "twinseek-cli: cannot scan " + tree / "missing: File not found\n"},
-        {"not a directory", a + ";" + tree / "file.txt;" + b,
-         "twinseek-cli: cannot scan " + tree / "file.txt: Not a directory\n"},
+        {"missing", a + ";" + tree / "missing;" + b, missing},
+        {"not a directory", a + ";" + tree / "file.txt;" + b, notADirectory},
         {"cannot be opened", a + ";" + tree / "locked;" + b,
          "twinseek-cli: cannot scan " + tree / "locked: File access denied\n"},
         {"several, in list order", tree / "missing;" + a + ";" + tree / "file.txt;" + b,
-         "twinseek-cli: cannot scan " + tree / "missing: File not found\n"
-         "twinseek-cli: cannot scan " + tree / "file.txt: Not a directory\n"},
+         missing + notADirectory},
     };
     TSetup setup;
     setup.Unprivileged = true;
@@ -326,8 +326,7 @@ TEST(CliTest, NamesOnATerminalAreShownWithEscapes) {
     // Quoted: a tab separates the entries of a list text.
     const std::vector<std::string> scan = {"--scan", tree.Root() + ";\"" + missing + "\"",
                                            "--case-sensitive"};
-    const std::string rawReport =
-        ReportOfOneName(name, tree / "b/" + name, tree / "a/" + name);
+    const std::string rawReport = ReportOfOneName(name, tree / "b/" + name, tree / "a/" + name);
 
     // Standard error on a terminal: the message escapes the name (the progress line comes first
     // and is cleared); the report on a file keeps every byte.

@@ -450,8 +450,8 @@ private slots:
         TScanThread::FaultHook = nullptr;
         QVERIFY(ended);
         QCOMPARE(window.FileList().rowCount(), 0);
-        QCOMPARE(ShownPanels(window).mid(1),
-                 (QStringList{"Files read: 0", "Double files: 0", "Total space required: 0 Bytes"}));
+        QCOMPARE(ShownPanels(window).mid(1), (QStringList{"Files read: 0", "Double files: 0",
+                                                          "Total space required: 0 Bytes"}));
         QTRY_COMPARE_WITH_TIMEOUT(FDesktop.Errors, QStringList{shown}, 5000);
 
         // The next scan runs in full.
@@ -485,7 +485,9 @@ private slots:
     }
 
     void actionErrorsShowNamesWithEscapes() {
-        RunAction(nullptr, [] { throw std::runtime_error("Cannot open file /tmp/a\rb\xff\xe2\x80\xae.twc"); });
+        RunAction(nullptr, [] {
+            throw std::runtime_error("Cannot open file /tmp/a\rb\xff\xe2\x80\xae.twc");
+        });
         QCOMPARE(FDesktop.Errors, QStringList{"Cannot open file /tmp/a\\rb\\xFF\\u202E.twc"});
     }
 

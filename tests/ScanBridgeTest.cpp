@@ -2,8 +2,8 @@
 // that it runs under ThreadSanitizer as well: every message handled in order before the scan
 // goes on, the result list read at the end, and Close during a scan.
 
-#include "RecordingListener.h"
 #include "ScanBridge.h"
+#include "RecordingListener.h"
 #include "ScanThread.h"
 #include "TestTree.h"
 

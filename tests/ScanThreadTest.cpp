@@ -9,13 +9,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <new>
 #include <sched.h>
 #include <stdexcept>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <future>
-#include <memory>
 #include <thread>
 
 namespace {
@@ -334,16 +334,30 @@ TEST(ScanThreadTest, AFailedScanEndsWithAnEmptyResultAndItsReason) {
         std::string Failure;
         TMessages Messages; // of the failed scan
     } cases[] = {
-        {"no memory for the walk", TStep::Walk, [] { throw std::bad_alloc(); }, "Out of memory",
+        {"no memory for the walk",
+         TStep::Walk,
+         [] { throw std::bad_alloc(); },
+         "Out of memory",
          {{WM_SCAN_DONE, 0, 0}}},
-        {"too many names", TStep::Walk,
+        {"too many names",
+         TStep::Walk,
          [] { throw std::length_error("Too many file names for one scan"); },
-         "Too many file names for one scan", {{WM_SCAN_DONE, 0, 0}}},
-        {"no memory for the grouping", TStep::Grouping, [] { throw std::bad_alloc(); },
-         "Out of memory", {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 1, 2}, {WM_SCAN_DONE, 0, 0}}},
-        {"an error without text", TStep::Grouping, [] { throw std::runtime_error(""); },
-         "The scan failed", {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 1, 2}, {WM_SCAN_DONE, 0, 0}}},
-        {"not a standard exception", TStep::Walk, [] { throw 42; }, "The scan failed",
+         "Too many file names for one scan",
+         {{WM_SCAN_DONE, 0, 0}}},
+        {"no memory for the grouping",
+         TStep::Grouping,
+         [] { throw std::bad_alloc(); },
+         "Out of memory",
+         {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 1, 2}, {WM_SCAN_DONE, 0, 0}}},
+        {"an error without text",
+         TStep::Grouping,
+         [] { throw std::runtime_error(""); },
+         "The scan failed",
+         {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 1, 2}, {WM_SCAN_DONE, 0, 0}}},
+        {"not a standard exception",
+         TStep::Walk,
+         [] { throw 42; },
+         "The scan failed",
          {{WM_SCAN_DONE, 0, 0}}},
     };
     for (const TCase& c : cases) {
@@ -368,7 +382,8 @@ TEST(ScanThreadTest, AFailedScanEndsWithAnEmptyResultAndItsReason) {
         // The thread lives on, and the next scan knows nothing of the failure.
         throwFault = nullptr;
         ASSERT_TRUE(scan.Run(Options(tree.Root()))) << c.Name;
-        EXPECT_EQ(scan.Listener.Messages().back(), (TRecordedMessage{WM_SCAN_DONE, 3, 0})) << c.Name;
+        EXPECT_EQ(scan.Listener.Messages().back(), (TRecordedMessage{WM_SCAN_DONE, 3, 0}))
+            << c.Name;
         EXPECT_EQ(scan.Result(tree), full) << c.Name;
         EXPECT_EQ(scan.Thread.Failure(), "") << c.Name;
     }
@@ -394,10 +409,10 @@ TEST(ScanThreadTest, NamesTheScanDirectoriesItCannotOpen) {
         {"fifo", ENOTDIR}, // refused without waiting for a writer
         {"a", 0},
         {"a/", 0},
-        {"to-dir", 0},    // a link the user named is followed
-        {"/proc", 0},     // a virtual file system is passed by on purpose
-        {"a/../a", 0},    // met twice: passed by on purpose
-        {"", 0},          // an empty entry names no directory
+        {"to-dir", 0}, // a link the user named is followed
+        {"/proc", 0},  // a virtual file system is passed by on purpose
+        {"a/../a", 0}, // met twice: passed by on purpose
+        {"", 0},       // an empty entry names no directory
     };
     std::string scanPath;
     std::vector<TScanThread::TRootFailure> expected;
