@@ -100,7 +100,9 @@ void WriteReport(const std::string& reportFile, const TCliScanResult& result,
         return;
     }
     TTextFileWriter out = TTextFileWriter::ForDescriptor(STDOUT_FILENO);
-    WriteTextReport(out, result.FilesRead, result.ElapsedTime, result.Rows, formats);
+    // A terminal shows names with C escapes; a file or a pipe gets the report's own bytes.
+    WriteTextReport(out, result.FilesRead, result.ElapsedTime, result.Rows, formats,
+                    isatty(STDOUT_FILENO) != 0 ? DisplayText : ReportText);
     out.Close();
 }
 
@@ -216,8 +218,10 @@ int Run(int argc, char** argv) {
     try {
         if (!args.SaveList.empty()) {
             writing = args.SaveList;
-            SaveResultList(args.SaveList, options, result.FilesRead, result.ElapsedTime,
-                           result.Rows);
+            const TLeftOutCopies leftOut = SaveResultList(args.SaveList, options, result.FilesRead,
+                                                          result.ElapsedTime, result.Rows);
+            if (leftOut.Count > 0)
+                Warn("warning: " + LeftOutCopiesMessage(leftOut));
         }
         writing = args.Report == "-" ? "standard output" : args.Report;
         WriteReport(args.Report, result, formats);

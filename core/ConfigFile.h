@@ -22,9 +22,11 @@ void WriteConfig(TIniFile& ini, const TOptionRec& options);
 
 // Takes every option from the file when it is accepted (the result tells); otherwise leaves
 // options untouched. A file that does not exist is not accepted. Throws EFileError ("Cannot open
-// file %s") for a file that exists but cannot be read.
+// file %s") for a file that exists but cannot be read, is not a regular file or is larger than
+// 16 MiB.
 bool LoadConfigFile(const std::string& fileName, TOptionRec& options);
 
 // Sets the seven keys in the file's "Options" section, keeping its other sections and keys, and
-// writes it back. Throws EFileError ("Cannot open file %s", "Cannot create file %s").
+// writes it back. Throws EFileError ("Cannot open file %s", "Cannot create file %s", or, with
+// nothing written, "A configuration value holds a line break; the file %s was not saved.").
 void SaveConfigFile(const std::string& fileName, TOptionRec options);

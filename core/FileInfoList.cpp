@@ -44,13 +44,41 @@ int TFileInfoList::Add(std::string key, std::unique_ptr<TFileGroup> group) {
 }
 
 void TFileInfoList::AddAll(std::deque<TFileInfoEntry> entries) {
+    // The order is sorted as indices and applied in place: a sorted copy of the entries would
+    // hold them twice (a loaded list of empty groups already takes some 25 times the bytes of
+    // its file).
+    std::vector<size_t> order(entries.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    // Among equal keys the later entry goes first, as adding them one by one would place it.
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const int compared = FCollator.Compare(entries[a].Key, entries[b].Key);
+        return compared != 0 ? compared < 0 : a > b;
+    });
+    // Each cycle of the permutation is walked once; a placed position is marked as its own.
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start)
+            continue;
+        TFileInfoEntry held = std::move(entries[start]);
+        size_t at = start;
+        while (order[at] != start) {
+            const size_t from = order[at];
+            entries[at] = std::move(entries[from]);
+            order[at] = at;
+            at = from;
+        }
+        entries[at] = std::move(held);
+        order[at] = at;
+    }
+    order = std::vector<size_t>();
+    if (FEntries.empty()) {
+        FEntries = std::move(entries);
+        return;
+    }
+    // Merging takes the new entries before equal old ones.
     auto less = [this](const TFileInfoEntry& a, const TFileInfoEntry& b) {
         return FCollator.Compare(a.Key, b.Key) < 0;
     };
-    // Reversed, a stable sort leaves equal keys latest first; merging takes the new entries
-    // before equal old ones.
-    std::reverse(entries.begin(), entries.end());
-    std::stable_sort(entries.begin(), entries.end(), less);
     std::deque<TFileInfoEntry> merged;
     std::merge(std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()),
                std::make_move_iterator(FEntries.begin()), std::make_move_iterator(FEntries.end()),

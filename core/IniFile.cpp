@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -54,14 +55,11 @@ bool ParseDigits(std::string_view digits, int base, int64_t& value) {
     return true;
 }
 
-} // namespace
-
-TIniFile::TIniFile(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
-    TSection* current = nullptr;
+// Calls visit with each line of the text that counts: neither empty nor a comment. A line ends
+// at CR LF, at a lone CR or at a lone LF.
+template <typename TVisit> void ForEachLine(std::string_view text, TVisit visit) {
     size_t start = 0;
     while (start < text.size()) {
-        // A line ends at CR LF, at a lone CR or at a lone LF.
         size_t end = text.find_first_of("\r\n", start);
         size_t next = end + 1;
         if (end == std::string_view::npos)
@@ -70,45 +68,79 @@ TIniFile::TIniFile(std::string_view text) {
             ++next;
         const std::string_view line = text.substr(start, end - start);
         start = next;
-
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            FSections.push_back({std::string(line.substr(1, line.size() - 2)), {}});
-            current = &FSections.back();
-            continue;
-        }
-        if (current != nullptr)
-            current->Lines.emplace_back(line);
+        if (!line.empty() && line.front() != ';')
+            visit(line);
     }
 }
 
+bool IsSectionLine(std::string_view line) {
+    return line.size() >= 2 && line.front() == '[' && line.back() == ']';
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    // The lines are counted first, so that every vector is made once at its size: grown step by
+    // step, a text of short lines would need three times the room its lines take.
+    std::vector<size_t> lineCounts;
+    ForEachLine(text, [&](std::string_view line) {
+        if (IsSectionLine(line))
+            lineCounts.push_back(0);
+        else if (!lineCounts.empty())
+            ++lineCounts.back();
+    });
+    FSections.reserve(lineCounts.size());
+    TSection* current = nullptr;
+    ForEachLine(text, [&](std::string_view line) {
+        if (IsSectionLine(line)) {
+            FSections.push_back({std::string(line.substr(1, line.size() - 2)), {}});
+            current = &FSections.back();
+            current->Lines.reserve(lineCounts[FSections.size() - 1]);
+        } else if (current != nullptr) {
+            current->Lines.emplace_back(line);
+        }
+    });
+}
+
 TIniFile TIniFile::Load(const std::string& fileName) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening does not wait for a pipe's writer; only a regular file of bounded size is read,
+    // since a pipe or a device may never end.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return TIniFile();
         throw EFileError("Cannot open file " + fileName);
     }
     std::string text;
+    struct stat info {};
+    bool readable = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                    static_cast<uint64_t>(info.st_size) <= MaxIniFileSize;
+    if (readable)
+        text.reserve(static_cast<size_t>(info.st_size));
     char buffer[65536];
-    for (;;) {
+    while (readable) {
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
         if (count < 0 && errno == EINTR)
             continue;
-        if (count < 0) {
-            ::close(fd);
-            throw EFileError("Cannot open file " + fileName);
-        }
-        if (count == 0)
+        // A file that grew past the limit while being read is refused as well.
+        readable = count >= 0 && text.size() + static_cast<size_t>(count) <= MaxIniFileSize;
+        if (!readable || count == 0)
             break;
         text.append(buffer, static_cast<size_t>(count));
     }
     ::close(fd);
+    if (!readable)
+        throw EFileError("Cannot open file " + fileName);
     return TIniFile(text);
 }
 
 void TIniFile::Save(const std::string& fileName) const {
+    for (const TSection& section : FSections)
+        for (const std::string& line : section.Lines)
+            if (line.find_first_of("\r\n") != std::string::npos)
+                throw EFileError("A configuration value holds a line break; the file " + fileName +
+                                 " was not saved.");
     try {
         TTextFileWriter out(fileName);
         out.Write(Text());

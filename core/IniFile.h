@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+// The largest INI file read; a bigger one is refused like one that cannot be read.
+inline constexpr size_t MaxIniFileSize = size_t(16) << 20;
+
 // A failure with the text the user sees, such as "Cannot open file /x/y.twc".
 class EFileError : public std::runtime_error {
 public:
@@ -22,9 +25,12 @@ public:
     explicit TIniFile(std::string_view text);
 
     // Reads a file; a file that does not exist reads as empty. Throws EFileError
-    // ("Cannot open file %s") when it exists but cannot be read.
+    // ("Cannot open file %s") when it exists but cannot be read, is not a regular file or is
+    // larger than MaxIniFileSize.
     static TIniFile Load(const std::string& fileName);
-    // Replaces the file with Text(). Throws EFileError ("Cannot create file %s") on failure.
+    // Replaces the file with Text(). Throws EFileError ("Cannot create file %s") on failure, and
+    // ("A configuration value holds a line break; the file %s was not saved.") without writing
+    // anything when a value holds CR or LF, which would add lines of its own.
     void Save(const std::string& fileName) const;
 
     std::string ReadString(std::string_view section, std::string_view key,

@@ -1,7 +1,9 @@
 #include "ResultListFile.h"
 
+#include "IniFile.h"
 #include "IoError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -16,11 +19,18 @@ namespace {
 // A read error inside the file: the load ends with the damaged-file message.
 struct EReadFailure {};
 
+// The fewest bytes a copy takes in the file: an empty path and four one-digit numbers, each
+// with its CR. Only the last copy of the data can be shorter (numbers missing at the end read
+// as 0), so no group holds more copies than the bytes left allow.
+constexpr size_t SmallestCopy = 9;
+
 // The bytes of a result list file up to its physical end or its first Ctrl-Z, read in blocks
 // from a descriptor or taken from memory.
 class TByteSource {
 public:
-    explicit TByteSource(int fd) : FFd(fd) { FBuffer.resize(65536); }
+    TByteSource(int fd, uint64_t fileSize) : FFd(fd), FUnread(fileSize) {
+        FBuffer.resize(65536);
+    }
     explicit TByteSource(std::string_view data) : FData(data) {}
 
     bool AtEnd() { return Peek() < 0; }
@@ -36,6 +46,8 @@ public:
         return byte;
     }
     void Skip() { ++FPos; }
+    // The bytes still to come as far as known (a file may grow while it is read).
+    uint64_t Remaining() const { return FData.size() - FPos + FUnread; }
 
 private:
     bool Refill() {
@@ -53,11 +65,13 @@ private:
             }
             FData = std::string_view(FBuffer.data(), static_cast<size_t>(count));
             FPos = 0;
+            FUnread -= std::min<uint64_t>(FUnread, static_cast<uint64_t>(count));
             return true;
         }
     }
 
     int FFd = -1;
+    uint64_t FUnread = 0;
     std::string FBuffer;
     std::string_view FData;
     size_t FPos = 0;
@@ -68,10 +82,13 @@ class TResultListReader {
 public:
     explicit TResultListReader(TByteSource& source) : FSource(source) {}
 
-    // Everything up to the next CR; then the CR and an LF right after it.
+    // Everything up to the next CR; then the CR and an LF right after it. A longer line than
+    // any writer makes is damage (or endless input), not a value.
     std::string ReadText() {
         std::string text;
         for (int byte = FSource.Peek(); byte >= 0 && byte != '\r'; byte = FSource.Peek()) {
+            if (text.size() == MaxResultListLine)
+                throw EReadFailure();
             text += static_cast<char>(byte);
             FSource.Skip();
         }
@@ -139,6 +156,7 @@ public:
     }
 
     bool AtEnd() { return FSource.AtEnd(); }
+    uint64_t Remaining() const { return FSource.Remaining(); }
 
 private:
     void SkipLineEnd() {
@@ -198,7 +216,11 @@ TLoadOutcome Read(TByteSource& source, TFileInfoList& resultList, int32_t& files
             TFileInfoEntry entry{reader.ReadText(), std::make_unique<TFileGroup>()};
             const int32_t count = reader.ReadInt32();
             // Copies that lie wholly beyond the end of the data are not made up: a count of two
-            // billion must not fill the memory with empty records.
+            // billion must not fill the memory with empty records. Room for the copies is taken
+            // once, so that growing never holds the records twice.
+            if (count > 0)
+                entry.Group->Reserve(static_cast<size_t>(std::min<uint64_t>(
+                    static_cast<uint64_t>(count), reader.Remaining() / SmallestCopy + 1)));
             for (int32_t i = 0; i < count && !reader.AtEnd(); ++i) {
                 TFileInfoRec info = FileInfoForPath(reader.ReadText());
                 // Consecutive copies in one directory share its string.
@@ -221,6 +243,23 @@ TLoadOutcome Read(TByteSource& source, TFileInfoList& resultList, int32_t& files
     }
     resultList.AddAll(std::move(entries));
     return TLoadOutcome::Loaded;
+}
+
+// Whether a text can be a line of the file and read back as it is.
+bool Storable(std::string_view text) {
+    return text.size() <= MaxResultListLine &&
+           text.find_first_of(std::string_view("\r\n\x1a", 3)) == std::string_view::npos;
+}
+
+bool Storable(const TFileInfoRec& info) {
+    return info.DirText().size() + info.Name.size() <= MaxResultListLine &&
+           Storable(info.DirText()) && Storable(info.Name);
+}
+
+void CheckHeader(const TOptionRec& options) {
+    for (const std::string* text : {&options.ScanPath, &options.ExcludePath, &options.FileTypes})
+        if (text->find_first_of(std::string_view("\r\n\x1a", 3)) != std::string::npos)
+            throw EFileError(UnsavableHeaderMessage);
 }
 
 } // namespace
@@ -267,18 +306,37 @@ std::string FormatResultReal(double value) {
     return result;
 }
 
-void WriteResultList(TTextFileWriter& out, const TOptionRec& options, int32_t filesRead,
-                     double elapsedTime, const std::vector<TResultRow>& rows) {
+TLeftOutCopies WriteResultList(TTextFileWriter& out, const TOptionRec& options, int32_t filesRead,
+                               double elapsedTime, const std::vector<TResultRow>& rows) {
+    CheckHeader(options);
     out.WriteLine(ResultListIndicator);
     out.WriteLine(options.ScanPath);
     out.WriteLine(options.ExcludePath);
     out.WriteLine(options.FileTypes);
     out.WriteLine(std::to_string(filesRead));
     out.WriteLine(FormatResultReal(elapsedTime));
+    TLeftOutCopies leftOut;
+    auto leaveOut = [&leftOut](const TFileInfoRec& info) {
+        if (leftOut.Count++ == 0)
+            leftOut.FirstPath = info.FullPath();
+    };
+    std::vector<int> kept;
     for (const TResultRow& row : rows) {
-        out.WriteLine(row.Caption);
-        out.WriteLine(std::to_string(row.Count()));
+        kept.clear();
+        const bool keyStorable = Storable(row.Caption);
         for (int i = 0; i < row.Count(); ++i) {
+            const TFileInfoRec& info = row.Group->Info(i);
+            if (keyStorable && Storable(info))
+                kept.push_back(i);
+            else
+                leaveOut(info);
+        }
+        // A group that had copies and lost them all is gone; one loaded without copies stays.
+        if (!keyStorable || (kept.empty() && row.Count() > 0))
+            continue;
+        out.WriteLine(row.Caption);
+        out.WriteLine(std::to_string(kept.size()));
+        for (const int i : kept) {
             const TFileInfoRec& info = row.Group->Info(i);
             out.WriteLine(info.FullPath());
             out.WriteLine(std::to_string(info.Size));
@@ -287,22 +345,33 @@ void WriteResultList(TTextFileWriter& out, const TOptionRec& options, int32_t fi
             out.WriteLine(std::to_string(info.LastWriteTime >> 32));
         }
     }
+    return leftOut;
 }
 
-void SaveResultList(const std::string& fileName, const TOptionRec& options, int32_t filesRead,
-                    double elapsedTime, const std::vector<TResultRow>& rows) {
+TLeftOutCopies SaveResultList(const std::string& fileName, const TOptionRec& options,
+                              int32_t filesRead, double elapsedTime,
+                              const std::vector<TResultRow>& rows) {
+    CheckHeader(options);
     TTextFileWriter out(fileName);
-    WriteResultList(out, options, filesRead, elapsedTime, rows);
+    const TLeftOutCopies leftOut = WriteResultList(out, options, filesRead, elapsedTime, rows);
     out.Close();
+    return leftOut;
 }
 
 TLoadOutcome LoadResultList(const std::string& fileName, TFileInfoList& resultList,
                             int32_t& filesRead, double& elapsedTime) {
     resultList.Clear();
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening does not wait for a pipe's writer; what is not a regular file is refused, since a
+    // pipe or a device may never end.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         throw EInOutError(fileName.empty() ? ENOENT : errno);
-    TByteSource source(fd);
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw EInOutError(EACCES);
+    }
+    TByteSource source(fd, static_cast<uint64_t>(info.st_size));
     const TLoadOutcome outcome = Read(source, resultList, filesRead, elapsedTime);
     ::close(fd);
     return outcome;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileInfoList.h"
+#include "LeftOutCopies.h"
 #include "OptionRec.h"
 #include "ResultRows.h"
 #include "TextFileWriter.h"
@@ -18,6 +19,10 @@ inline constexpr const char* ResultListIndicator = "Twinseek saved result versio
 inline constexpr const char* WrongIndicatorMessage = "File has not the right file indicator.";
 inline constexpr const char* DamagedResultListMessage =
     "Unexpected file structure or size. Opening aborted.";
+inline constexpr const char* UnsavableHeaderMessage =
+    "The scan, exclude or mask text holds a line break or byte 26; the result list was not saved.";
+// No line of a result list file is longer than this; a longer one makes the file damaged.
+inline constexpr size_t MaxResultListLine = size_t(1) << 20;
 
 enum class TLoadOutcome {
     Loaded,
@@ -28,14 +33,22 @@ enum class TLoadOutcome {
 // The message the user sees for an outcome, or "" for Loaded.
 std::string LoadOutcomeMessage(TLoadOutcome outcome);
 
-void WriteResultList(TTextFileWriter& out, const TOptionRec& options, int32_t filesRead,
-                     double elapsedTime, const std::vector<TResultRow>& rows);
-// Throws EInOutError when the file cannot be created or written.
-void SaveResultList(const std::string& fileName, const TOptionRec& options, int32_t filesRead,
-                    double elapsedTime, const std::vector<TResultRow>& rows);
+// Writes the rows and returns the copies it left out: a copy whose path holds CR, LF or byte 26
+// or is longer than a line may be, and every copy of a row whose name key does. A row keeps its
+// other copies (its count is that of the copies written); a row left without copies is not
+// written. Throws EFileError (UnsavableHeaderMessage), before writing anything, when the scan,
+// exclude or mask text holds CR, LF or byte 26.
+TLeftOutCopies WriteResultList(TTextFileWriter& out, const TOptionRec& options, int32_t filesRead,
+                               double elapsedTime, const std::vector<TResultRow>& rows);
+// The same into a file. Throws EFileError for the options, as above, before the file is
+// created, and EInOutError when the file cannot be created or written.
+TLeftOutCopies SaveResultList(const std::string& fileName, const TOptionRec& options,
+                              int32_t filesRead, double elapsedTime,
+                              const std::vector<TResultRow>& rows);
 
 // Empties the result list, then reads the file into it (in the list's own order) and into the
-// totals. Throws EInOutError when the file cannot be opened.
+// totals. Throws EInOutError when the file cannot be opened, and EInOutError(EACCES) when it is
+// not a regular file (a pipe or a device would block or never end).
 TLoadOutcome LoadResultList(const std::string& fileName, TFileInfoList& resultList,
                             int32_t& filesRead, double& elapsedTime);
 // The same over bytes in memory.

@@ -11,6 +11,7 @@ inline constexpr const char* SettingsFileName = "Twinseek.ini";
 std::string ReadSettingsConfigFileName(const std::string& settingsFile = SettingsFileName);
 
 // Writes "Filename" (also when empty), keeping the file's other sections and keys. Throws
-// EFileError when the file cannot be read or written.
+// EFileError when the file cannot be read or written, or, writing nothing, when the name holds
+// a line break.
 void WriteSettingsConfigFileName(const std::string& configFileName,
                                  const std::string& settingsFile = SettingsFileName);

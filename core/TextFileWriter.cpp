@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,38 +12,108 @@
 namespace {
 
 constexpr size_t BufferSize = 1 << 16;
+// As many links as the kernel follows in one path before it gives up with ELOOP.
+constexpr int MaxLinkHops = 40;
+// The temporary name holds at most this much of the target's name, so that it stays within
+// the 255 bytes a name may have.
+constexpr size_t MaxBaseInTemporary = 200;
 
-// The file a name stands for: a symbolic link is followed, so that the link stays a link.
-std::string ResolvedTarget(const std::string& fileName) {
-    struct stat info {};
-    if (lstat(fileName.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(fileName.c_str(), resolved) != nullptr)
-            return resolved;
-    }
-    return fileName;
+// The directory part of a path, with its "/", or "" for a bare name.
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Creates a new file beside the target, with the permissions the target has (or a new file
-// would get). Returns -1 with errno set on failure.
+// The text of a symbolic link, however long.
+std::string LinkText(const std::string& link) {
+    std::string text(256, '\0');
+    for (;;) {
+        const ssize_t length = readlink(link.c_str(), text.data(), text.size());
+        if (length < 0)
+            throw EInOutError(errno);
+        if (static_cast<size_t>(length) < text.size()) {
+            text.resize(static_cast<size_t>(length));
+            return text;
+        }
+        text.resize(text.size() * 2);
+    }
+}
+
+// A link in a sticky directory that anyone may write to may have been planted by someone else
+// to redirect the write; it is followed only when it belongs to the caller or to the owner of
+// that directory.
+void CheckLinkIsTrusted(const struct stat& link, const std::string& dir) {
+    struct stat holder {};
+    if (stat(dir.empty() ? "." : dir.c_str(), &holder) != 0)
+        throw EInOutError(errno);
+    const bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
+    if (shared && link.st_uid != geteuid() && link.st_uid != holder.st_uid)
+        throw EInOutError(EACCES);
+}
+
+// The file a name stands for: symbolic links are followed (also to a file that does not exist
+// yet), so that a link stays a link and its file gets the new content.
+std::string ResolvedTarget(const std::string& fileName) {
+    std::string path = fileName;
+    for (int hop = 0; hop <= MaxLinkHops; ++hop) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        const std::string dir = DirectoryOf(path);
+        CheckLinkIsTrusted(info, dir);
+        const std::string text = LinkText(path);
+        path = !text.empty() && text.front() == '/' ? text : dir + text;
+    }
+    throw EInOutError(ELOOP);
+}
+
+// Creates a new file beside the target, with the permissions and, where allowed, the owner the
+// target has (or those a new file would get). Returns -1 with errno set on failure.
 int CreateBeside(const std::string& target, const struct stat* existing, std::string& name) {
     static std::atomic<unsigned> counter{0};
-    const auto slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::string dir = DirectoryOf(target);
+    const std::string base = target.substr(dir.size(), MaxBaseInTemporary);
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = dir + "." + base + ".tmp" + std::to_string(getpid()) + "-" +
                std::to_string(counter++);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            if (existing != nullptr)
-                (void)fchmod(fd, existing->st_mode & 07777);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0 || existing == nullptr)
             return fd;
-        }
-        if (errno != EEXIST)
+        // The owner first: changing it clears set-user-ID bits that the mode then restores.
+        // Only root may give a file away; for anyone else the file stays theirs.
+        if ((fchown(fd, existing->st_uid, existing->st_gid) != 0 && errno != EPERM) ||
+            fchmod(fd, existing->st_mode & 07777) != 0) {
+            const int error = errno;
+            ::close(fd);
+            ::unlink(name.c_str());
+            errno = error;
             return -1;
+        }
+        return fd;
     }
     return -1;
+}
+
+// Opens what is not a regular file (a device, a pipe) for writing in place, without waiting
+// for a reader. Returns -1 when the name turned out to be a regular file after all.
+int OpenInPlace(const std::string& target) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        throw EInOutError(errno);
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw EInOutError(error);
+    }
+    return fd;
 }
 
 } // namespace
@@ -55,23 +124,21 @@ TTextFileWriter::TTextFileWriter(const std::string& fileName) {
         throw EInOutError(ENOENT);
     const std::string target = ResolvedTarget(fileName);
     struct stat info {};
-    const bool exists = stat(target.c_str(), &info) == 0;
+    bool exists = stat(target.c_str(), &info) == 0;
     if (exists && !S_ISREG(info.st_mode)) {
-        FFd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (FFd < 0)
-            throw EInOutError(errno);
-        return;
+        FFd = OpenInPlace(target);
+        if (FFd >= 0)
+            return;
+        exists = stat(target.c_str(), &info) == 0;
     }
+    // A regular file is never truncated in place: without a file beside it, the write fails.
     FFd = CreateBeside(target, exists ? &info : nullptr, FTemporary);
-    if (FFd >= 0) {
-        FTarget = target;
-        return;
+    if (FFd < 0) {
+        const int error = errno;
+        FTemporary.clear();
+        throw EInOutError(error);
     }
-    // No file can be made in the directory: writing in place is all that is left.
-    FTemporary.clear();
-    FFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FFd < 0)
-        throw EInOutError(errno);
+    FTarget = target;
 }
 
 TTextFileWriter::TTextFileWriter(int fd, bool owned) : FFd(fd), FOwned(owned) {

@@ -8,7 +8,12 @@
 //
 // A regular file (or a new one) is written beside its final place and takes that place only
 // when Close() succeeds, so a failed write never leaves a cut-off file behind nor destroys the
-// file it was to replace. Anything else (a device, a pipe) is written in place.
+// file it was to replace; when no file can be made beside it, the old file stays untouched. A
+// replaced file keeps its mode, and its owner and group where the caller may give them. A
+// symbolic link is written through and stays a link, unless it lies in a sticky, world-writable
+// directory and belongs to neither the caller nor that directory's owner (the rule the kernel's
+// protected symlinks follow). Anything else (a device, a pipe) is written in place; opening it
+// never blocks, so a pipe without a reader is an error.
 class TTextFileWriter {
 public:
     explicit TTextFileWriter(const std::string& fileName);

@@ -1,18 +1,23 @@
 #pragma once
 
+#include "DisplayText.h"
 #include "LocaleFormats.h"
 #include "ResultRows.h"
 #include "TextFileWriter.h"
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The plain text report of a result: three lines of totals, then for every row in the order
-// given an empty line, the name key and one line per copy ("path, size, date time,").
+// given an empty line, the name key and one line per copy ("path, size, date time,"). Every name
+// key and path is written as nameText gives it; the default keeps each name on its line.
 void WriteTextReport(TTextFileWriter& out, int32_t filesRead, double elapsedTime,
-                     const std::vector<TResultRow>& rows, const TLocaleFormats& formats);
+                     const std::vector<TResultRow>& rows, const TLocaleFormats& formats,
+                     std::string (*nameText)(std::string_view) = ReportText);
 
 // Creates the file anew and writes the report into it; throws EInOutError when it cannot.
 void SaveTextReport(const std::string& fileName, int32_t filesRead, double elapsedTime,
-                    const std::vector<TResultRow>& rows, const TLocaleFormats& formats);
+                    const std::vector<TResultRow>& rows, const TLocaleFormats& formats,
+                    std::string (*nameText)(std::string_view) = ReportText);

@@ -524,8 +524,12 @@ void TfrmTwinseek::acOpenExecute() {
 }
 
 void TfrmTwinseek::SaveResultList(const QString& fileName) {
-    ::SaveResultList(QFile::encodeName(fileName).toStdString(), Options, FilesRead, ElapsedTime,
-                     FFileList->Rows());
+    const TLeftOutCopies leftOut =
+        ::SaveResultList(QFile::encodeName(fileName).toStdString(), Options, FilesRead, ElapsedTime,
+                         FFileList->Rows());
+    if (leftOut.Count > 0)
+        TDesktop::Current().ShowMessage(this,
+                                        QString::fromStdString(LeftOutCopiesMessage(leftOut)));
 }
 
 void TfrmTwinseek::SaveTextReport(const QString& fileName) {

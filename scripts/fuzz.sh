@@ -12,7 +12,8 @@ CC=clang CXX=clang++ scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebIn
 mkdir -p build-fuzz/crashes
 
 status=0
-for reader in list-text:FuzzListText ini-file:FuzzIniFile result-list:FuzzResultList; do
+for reader in list-text:FuzzListText ini-file:FuzzIniFile result-list:FuzzResultList \
+    result-list-round-trip:FuzzResultListRoundTrip; do
     corpus=${reader%%:*}
     target=${reader##*:}
     work=$(mktemp -d)

@@ -344,10 +344,26 @@ TEST(CliTest, NamesOnATerminalAreShownWithEscapes) {
     EXPECT_EQ(run.Err.find("\x1b[2J"), std::string::npos) << run.Err;
     EXPECT_EQ(run.Out, rawReport);
 
+    // Standard output on a terminal: the report escapes the names.
+    setup = TSetup();
+    setup.OutTerminal = true;
+    run = RunDirect(scan, setup);
+    EXPECT_EQ(run.Out, ReportOfOneName(escaped, tree / "b/" + escaped, tree / "a/" + escaped));
+    EXPECT_EQ(run.Err, rawMessage);
+
     // Both on files: the bytes as they are.
     run = RunDirect(scan);
     EXPECT_EQ(run.Err, rawMessage);
     EXPECT_EQ(run.Out, rawReport);
+
+    // So does the warning about copies a saved list leaves out.
+    TTestTree lines{{"a\r\x1b[2J/x.txt"}, {"c/x.txt"}};
+    setup = TSetup();
+    setup.ErrTerminal = true;
+    run = RunDirect({"--scan", lines.Root(), "--save-list", lines / "r.twl"}, setup);
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Err.find("The first: " + lines / "a\\r\\x1B[2J/x.txt\n"), std::string::npos)
+        << run.Err;
 
     // Messages of files that cannot be used escape the name as well.
     setup = TSetup();
@@ -400,6 +416,44 @@ TEST(CliTest, ResultListFiles) {
     }
     EXPECT_EQ(ReadBytes(out / "report.txt"), "old report");
     EXPECT_FALSE(std::ifstream(out / "never.twl").is_open());
+}
+
+TEST(CliTest, CopiesLeftOutOfASavedListAreAWarning) {
+    TTestTree tree{{"a\rb/x.txt", 10}, {"c/x.txt", 10}, {"d/x.txt", 10}};
+    TTestTree out;
+    TRun run = RunCli("--scan " + Quoted(tree.Root()) + " --save-list " + Quoted(out / "r.twl"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "twinseek-cli: warning: Copies left out of the saved list: 1 (a path or "
+                       "name holds a line break or byte 26, or is longer than 1 MiB). The first: " +
+                           tree.Root() + "/a\\rb/x.txt\n");
+    // The report still shows every copy, the name on one line.
+    EXPECT_NE(run.Out.find("\r\n" + tree.Root() + "/a\\rb/x.txt, 10, "), std::string::npos)
+        << run.Out;
+    run = RunCli("--load-list " + Quoted(out / "r.twl"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out.find("\r\n" + tree.Root() + "/a"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("\r\n" + tree.Root() + "/c/x.txt, 10, "), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("\r\n" + tree.Root() + "/d/x.txt, 10, "), std::string::npos) << run.Out;
+}
+
+TEST(CliTest, ALineBreakInAnOptionPlantsNothing) {
+    TTestTree out;
+    const std::string config = out / "planted.twc";
+    TRun run =
+        RunCli("--ignore \"$(printf '_\\r\\nScanPath=/etc')\" --save-config " + Quoted(config));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "twinseek-cli: A configuration value holds a line break; the file " +
+                           config + " was not saved.\n");
+    EXPECT_FALSE(std::ifstream(config).is_open());
+
+    TTestTree tree{{"a/x", 1}, {"b/x", 1}};
+    run = RunCli("--scan " + Quoted(tree.Root()) +
+                 " --types \"$(printf '*\\r\\n*')\" --save-list " + Quoted(out / "r.twl"));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err,
+              "twinseek-cli: The scan, exclude or mask text holds a line break or byte 26; "
+              "the result list was not saved.\n");
+    EXPECT_FALSE(std::ifstream(out / "r.twl").is_open());
 }
 
 } // namespace

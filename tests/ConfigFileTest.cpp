@@ -1,4 +1,5 @@
 #include "ConfigFile.h"
+#include "ChildChecks.h"
 #include "IniFile.h"
 #include "SettingsFile.h"
 #include "TestTree.h"
@@ -277,6 +278,119 @@ TEST(SettingsFileTest, RemembersTheConfigFileName) {
     EXPECT_EQ(ReadBytes(settings),
               "[Recent]\r\nA=/a.twc\r\n\r\n[options]\r\nFilename=/cfg/a=b.twc\r\nExtra=x\r\n\r\n");
     EXPECT_EQ(ReadSettingsConfigFileName(settings), "/cfg/a=b.twc");
+}
+
+TEST(ConfigFileTest, ALineBreakInAValueSavesNothing) {
+    struct TCase {
+        const char* Name;
+        std::string TOptionRec::*Field;
+        std::string Value;
+    };
+    // The first would have planted a key of its own.
+    const TCase cases[] = {
+        {"a planted key", &TOptionRec::IgnoreChar, "_\r\nScanPath=/etc"},
+        {"CR", &TOptionRec::ScanPath, "/a\r"},
+        {"LF", &TOptionRec::ExcludePath, "\n/b"},
+        {"LF in the masks", &TOptionRec::FileTypes, "*.txt\n*.doc"},
+    };
+    for (const TCase& c : cases) {
+        TTestTree tree;
+        TOptionRec options = Sample;
+        options.*c.Field = c.Value;
+        WriteBytes(tree / "old.twc", "[Options]\r\nVersion=3\r\n");
+        for (const std::string& file : {tree / "old.twc", tree / "new.twc"})
+            EXPECT_EQ(ErrorOf([&] { SaveConfigFile(file, options); }),
+                      "A configuration value holds a line break; the file " + file +
+                          " was not saved.")
+                << c.Name;
+        EXPECT_EQ(ReadBytes(tree / "old.twc"), "[Options]\r\nVersion=3\r\n") << c.Name;
+        EXPECT_EQ(Entries(tree.Root()), std::vector<std::string>{"old.twc"}) << c.Name;
+    }
+    // Other control bytes are kept as they are.
+    TTestTree tree;
+    TOptionRec options = Sample;
+    options.IgnoreChar = "\t\x1a\x7f";
+    SaveConfigFile(tree / "c.twc", options);
+    EXPECT_EQ(Loaded(tree, ReadBytes(tree / "c.twc")), options);
+}
+
+TEST(SettingsFileTest, ALineBreakInTheRememberedNameSavesNothing) {
+    TTestTree tree;
+    const std::string settings = tree / "Twinseek.ini";
+    WriteBytes(settings, "[Options]\r\nFilename=/old.twc\r\n");
+    EXPECT_EQ(ErrorOf([&] { WriteSettingsConfigFileName("/x.twc\r\n[Evil]", settings); }),
+              "A configuration value holds a line break; the file " + settings + " was not saved.");
+    EXPECT_EQ(ReadBytes(settings), "[Options]\r\nFilename=/old.twc\r\n");
+    EXPECT_EQ(Entries(tree.Root()), std::vector<std::string>{"Twinseek.ini"});
+}
+
+TEST(ConfigFileTest, OnlyARegularFileOfAtMostSixteenMebibytesIsRead) {
+    TTestTree tree;
+    tree.Fifo("pipe.twc");
+    const std::string big = tree / "big.twc";
+    const std::string largest = tree / "largest.twc";
+    const std::string head = "[Options]\r\nVersion=3\r\nScanPath=/largest\r\n;";
+    WriteBytes(largest, head + std::string(MaxIniFileSize - head.size(), 'c'));
+    WriteBytes(big, "[Options]\r\nVersion=3\r\n");
+    std::filesystem::resize_file(big, MaxIniFileSize + 1);
+
+    for (const std::string& file : {tree / "pipe.twc", std::string("/dev/zero"), big}) {
+        // A pipe without a writer would wait for ever, /dev/zero would never end.
+        const TChildOutcome outcome = RunBoundedChild(
+            [&] {
+                TOptionRec options = Untouched();
+                std::string errors = ErrorOf([&] { LoadConfigFile(file, options); });
+                errors += options == Untouched() ? "|" : " (options changed)|";
+                errors += ErrorOf([&] { ReadSettingsConfigFileName(file); }) + "|";
+                return errors + ErrorOf([&] { SaveConfigFile(file, Sample); });
+            },
+            20);
+        const std::string expected = "Cannot open file " + file;
+        EXPECT_TRUE(outcome.Ended) << file;
+        EXPECT_EQ(outcome.Output, expected + "|" + expected + "|" + expected);
+    }
+    TOptionRec options = Untouched();
+    LoadConfigFile(largest, options);
+    EXPECT_EQ(options.ScanPath, "/largest");
+}
+
+TEST(ConfigFileTest, ReadingTakesAtMostThirtyTwoTimesTheFileSize) {
+    if (!MemoryIsMeasurable)
+        GTEST_SKIP() << "memory is not measured under a sanitizer";
+    struct TCase {
+        const char* Name;
+        std::string Head;
+        std::string Line; // repeated
+        size_t Repeats;
+    };
+    // Just past a power of two, where a vector grown step by step holds its lines three times.
+    const TCase cases[] = {
+        {"short lines", "[Options]\n", "a\n", (size_t(1) << 22) + 1},
+        {"empty sections", "", "[]\n", (size_t(1) << 22) + 1},
+    };
+    TTestTree tree;
+    const std::string file = tree / "worst.twc";
+    for (const TCase& c : cases) {
+        {
+            std::ofstream out(file, std::ios::binary);
+            out << c.Head;
+            for (size_t i = 0; i < c.Repeats; ++i)
+                out << c.Line;
+        }
+        const long long size = static_cast<long long>(std::filesystem::file_size(file));
+        const TChildOutcome outcome = RunBoundedChild([&]() -> std::string {
+            const long long before = PeakMemory();
+            const TIniFile ini = TIniFile::Load(file);
+            const long long used = PeakMemory() - before;
+            if (ini.Text().empty())
+                return "not read";
+            if (used > MemoryBound(size))
+                return std::to_string(size) + " bytes read with " + std::to_string(used) + " bytes";
+            return ChildHeld;
+        });
+        EXPECT_TRUE(outcome.Ended) << c.Name;
+        EXPECT_EQ(outcome.Output, ChildHeld) << c.Name;
+    }
 }
 
 } // namespace

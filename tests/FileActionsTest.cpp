@@ -677,6 +677,35 @@ private slots:
         }
     }
 
+    void saveTellsWhichCopiesWereLeftOut() {
+        TfrmTwinseek window;
+        ShowGroups(window, {{"a.txt", {"/data/1/a.txt", "/data/\r\n2/a.txt", "/data/3/a.txt"}},
+                            {"b\n.txt", {"/x/b\n.txt", "/y/b\n.txt"}}});
+        FDesktop.Answers = {{1, WorkPath("list.twl")}, {2, WorkPath("report.txt")}};
+        window.Form().acSave->trigger();
+        QCOMPARE(FDesktop.Messages,
+                 QStringList{"Copies left out of the saved list: 3 (a path or name holds a line "
+                             "break or byte 26, or is longer than 1 MiB). The first: "
+                             "/data/\\r\\n2/a.txt"});
+        QVERIFY(FDesktop.Errors.isEmpty());
+        // The header, the name key and count of the group kept, its two copies, the end.
+        const QList<QByteArray> lines = ReadLines(WorkPath("list.twl"));
+        QCOMPARE(lines.size(), 6 + 2 + 2 * 5 + 1);
+        QCOMPARE(lines[6] + lines[7] + lines[8] + lines[13],
+                 QByteArray("a.txt\r2\r/data/1/a.txt\r/data/3/a.txt\r"));
+        // A report holds every copy: no message.
+        window.Form().acSave->trigger();
+        QCOMPARE(FDesktop.Messages.size(), 1);
+
+        // A scan text with a line break refuses the save, and the old list stays.
+        window.Options.ScanPath = "/data\r\n/etc";
+        FDesktop.Answers = {{1, WorkPath("list.twl")}};
+        window.Form().acSave->trigger();
+        QCOMPARE(FDesktop.Errors, QStringList{"The scan, exclude or mask text holds a line break "
+                                              "or byte 26; the result list was not saved."});
+        QCOMPARE(ReadLines(WorkPath("list.twl")), lines);
+    }
+
     void openReproducesASavedResult() {
         TTestTree tree({{"d1/a.txt", 100}, {"d2/a.txt", 2048}, {"d1/b.txt", 7}, {"d2/b.txt", 7},
                         {"d3/b.txt", 7}, {"d3/c.txt", 1}});

@@ -38,6 +38,36 @@ TEST(FileInfoListTest, SortsIgnoringCaseAndPutsNewKeysBeforeEqualOnes) {
     EXPECT_EQ(list.IndexOf("c.txt"), -1);
 }
 
+TEST(FileInfoListTest, AddingManyAtOncePlacesThemAsAddingOneByOne) {
+    // Keys with equal and unequal neighbours, in orders that need long and short cycles.
+    const std::vector<std::vector<std::string>> earlierAndNew[] = {
+        {{}, {"c", "a", "b", "A", "c", "B", "a"}},
+        {{"b", "a"}, {"B", "c", "A", "b", "a", "0"}},
+        {{}, {"z", "y", "x", "w", "v", "u"}},
+        {{"m"}, {}},
+    };
+    for (const auto& keys : earlierAndNew) {
+        TFileInfoList oneByOne;
+        TFileInfoList atOnce;
+        for (const std::string& key : keys[0]) {
+            oneByOne.Add(key, GroupOf({{"/old/" + key, 0}}));
+            atOnce.Add(key, GroupOf({{"/old/" + key, 0}}));
+        }
+        std::deque<TFileInfoEntry> entries;
+        for (size_t i = 0; i < keys[1].size(); ++i) {
+            const auto size = static_cast<int64_t>(i + 1);
+            oneByOne.Add(keys[1][i], GroupOf({{"/new/" + keys[1][i], size}}));
+            entries.push_back({keys[1][i], GroupOf({{"/new/" + keys[1][i], size}})});
+        }
+        atOnce.AddAll(std::move(entries));
+        ASSERT_EQ(Keys(atOnce), Keys(oneByOne));
+        for (int i = 0; i < atOnce.Count(); ++i) {
+            EXPECT_EQ(atOnce.FirstInfo(i).FullPath(), oneByOne.FirstInfo(i).FullPath());
+            EXPECT_EQ(atOnce.FirstInfo(i).Size, oneByOne.FirstInfo(i).Size);
+        }
+    }
+}
+
 TEST(FileInfoListTest, AccentsCountButCaseDoesNot) {
     TFileInfoList list;
     list.Add("\xc3\xa9t\xc3\xa9.txt", nullptr); // "été.txt"

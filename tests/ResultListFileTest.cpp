@@ -1,15 +1,20 @@
 #include "ResultListFile.h"
 #include "FileTimes.h"
+#include "ChildChecks.h"
+#include "IniFile.h"
 #include "IoError.h"
 #include "ScanFixture.h"
 #include "TestTree.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/mman.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -361,6 +366,246 @@ TEST(ResultListFileTest, AScannedResultSurvivesSaveAndLoadByteForByte) {
     const std::string first = ReadBytes(tree / "first.twl");
     EXPECT_NE(first.find("\r\n3221225472\r\n"), std::string::npos);
     EXPECT_EQ(ReadBytes(tree / "second.twl"), first);
+}
+
+// Saves the rows with the example's options; returns what was left out and the rows read back.
+struct TSaved {
+    TLeftOutCopies LeftOut;
+    std::vector<std::string> Groups;
+    std::string Bytes;
+};
+
+TSaved SaveAndLoad(const std::vector<TResultRow>& rows) {
+    TTestTree tree;
+    TOptionRec options;
+    options.ScanPath = "C:\\Temp";
+    options.FileTypes = "*.*";
+    TSaved saved;
+    saved.LeftOut = SaveResultList(tree / "r.twl", options, 12, 12.0 / 86400, rows);
+    saved.Bytes = ReadBytes(tree / "r.twl");
+    const TLoaded loaded = Load(saved.Bytes);
+    EXPECT_EQ(loaded.Outcome, TLoadOutcome::Loaded);
+    saved.Groups = loaded.Groups;
+    return saved;
+}
+
+const std::string MiB(MaxResultListLine, 'm');
+
+TEST(ResultListFileTest, CopiesThatCannotBeStoredAreLeftOutAndCounted) {
+    struct TCase {
+        const char* Name;
+        std::string Key;
+        std::vector<std::string> Paths;
+        std::vector<std::string> Kept; // the others are left out, in their order
+    };
+    // A CR in a directory name once spelled a forged copy of a file never scanned.
+    const std::string forged = "/t/a\r\n1\r\n/etc/passwd\r\n9\r\n0\r\n0\r\n0\r\nb/x";
+    const std::string longest = "/" + MiB.substr(1);
+    const std::vector<TCase> cases{
+        {"plain names", "x", {"/a/x", "/b/x"}, {"/a/x", "/b/x"}},
+        {"a forged entry in a directory name", "x", {forged, "/b/x", "/c/x"}, {"/b/x", "/c/x"}},
+        {"LF in a name", "x", {"/a/x", "/b/x\n", "/c/x"}, {"/a/x", "/c/x"}},
+        {"Ctrl-Z in a directory", "x", {"/a\x1a/x", "/b/x", "/c/x"}, {"/b/x", "/c/x"}},
+        {"a path of 1 MiB", "m", {longest, "/b/m"}, {longest, "/b/m"}},
+        {"a path longer than 1 MiB", "m", {"/b/m", "/" + MiB}, {"/b/m"}},
+        {"every copy left out", "x", {"/a\r/x", "/b\r/x"}, {}},
+        {"a name key with CR", "x\r", {"/a/x\r", "/b/x\r"}, {}},
+        {"a name key with LF", "\nx", {"/a/\nx", "/b/\nx"}, {}},
+        {"a name key longer than 1 MiB", MiB + "m", {"/a/x", "/b/x"}, {}},
+        {"other controls and invalid UTF-8",
+         "z\t\x7f\xff",
+         {"/\x1b/\t\xff", "/b/x"},
+         {"/\x1b/\t\xff", "/b/x"}},
+    };
+    for (const TCase& c : cases) {
+        std::vector<TResultRow> rows;
+        rows.push_back(Row("before", {Copy("/a/before", 5, 6, 7), Copy("/b/before", 5, 6, 7)}));
+        rows.push_back(Row(c.Key, {}));
+        std::vector<std::string> groups{"[before] /a/before|5|6|7 /b/before|5|6|7"};
+        std::string kept = "[" + c.Key + "]";
+        std::vector<std::string> leftOut;
+        for (const std::string& path : c.Paths) {
+            rows.back().Group->Add(Copy(path, 1, 2, 3));
+            if (std::find(c.Kept.begin(), c.Kept.end(), path) != c.Kept.end())
+                kept += " " + path + "|1|2|3";
+            else
+                leftOut.push_back(path);
+        }
+        if (!c.Kept.empty())
+            groups.push_back(kept);
+        const TSaved saved = SaveAndLoad(rows);
+        EXPECT_EQ(saved.Groups, groups) << c.Name;
+        EXPECT_EQ(saved.LeftOut.Count, static_cast<int64_t>(leftOut.size())) << c.Name;
+        EXPECT_EQ(saved.LeftOut.FirstPath, leftOut.empty() ? "" : leftOut[0]) << c.Name;
+    }
+}
+
+TEST(ResultListFileTest, LeftOutCopiesAreCountedOverAllGroupsAndTheCountFollows) {
+    std::vector<TResultRow> rows;
+    rows.push_back(
+        Row("a", {Copy("/1/a", 1, 2, 3), Copy("/2\r/a", 1, 2, 3), Copy("/3/a", 1, 2, 3)}));
+    rows.push_back(Row("b\n", {Copy("/1/b", 1, 2, 3), Copy("/2/b", 1, 2, 3)}));
+    rows.push_back(Row("c", {Copy("/1/c\n", 1, 2, 3), Copy("/2/c", 1, 2, 3)}));
+    rows.push_back(Row("empty", {}));
+    const TSaved saved = SaveAndLoad(rows);
+    EXPECT_EQ(saved.LeftOut.Count, 4);
+    EXPECT_EQ(saved.LeftOut.FirstPath, "/2\r/a");
+    // The count written is that of the copies written; a group keeps its single survivor, and
+    // a group read without copies is written as before.
+    EXPECT_EQ(saved.Bytes,
+              Header + Lines({"a", "2", "/1/a", "1",    "2", "3", "0", "/3/a", "1",     "2", "3",
+                              "0", "c", "1",    "/2/c", "1", "2", "3", "0",    "empty", "0"}));
+    EXPECT_EQ(LeftOutCopiesMessage(saved.LeftOut),
+              "Copies left out of the saved list: 4 (a path or name holds a line break or byte "
+              "26, or is longer than 1 MiB). The first: /2\\r/a");
+    EXPECT_EQ(LeftOutCopiesMessage(TLeftOutCopies()), "");
+}
+
+TEST(ResultListFileTest, ALineBreakInTheOptionTextsSavesNothing) {
+    struct TCase {
+        const char* Name;
+        std::string TOptionRec::*Field;
+        std::string Value;
+    };
+    const TCase cases[] = {
+        {"CR in the scan text", &TOptionRec::ScanPath, "/a\r/etc"},
+        {"LF in the exclude text", &TOptionRec::ExcludePath, "/a\n"},
+        {"Ctrl-Z in the masks", &TOptionRec::FileTypes, "*.\x1a"},
+    };
+    std::vector<TResultRow> rows;
+    rows.push_back(Row("x", {Copy("/a/x", 1, 2, 3), Copy("/b/x", 1, 2, 3)}));
+    for (const TCase& c : cases) {
+        TTestTree tree;
+        TOptionRec options = DefaultOptions();
+        options.*c.Field = c.Value;
+        std::ofstream(tree / "old.twl", std::ios::binary) << "old";
+        for (const char* name : {"old.twl", "new.twl"}) {
+            try {
+                SaveResultList(tree / name, options, 1, 0, rows);
+                ADD_FAILURE() << c.Name << ": saved";
+            } catch (const EFileError& error) {
+                EXPECT_STREQ(error.what(), "The scan, exclude or mask text holds a line break or "
+                                           "byte 26; the result list was not saved.")
+                    << c.Name;
+            }
+        }
+        EXPECT_EQ(ReadBytes(tree / "old.twl"), "old") << c.Name;
+        EXPECT_FALSE(std::filesystem::exists(tree / "new.twl")) << c.Name;
+        // Written into an open writer, not a byte reaches it either.
+        const int fd = memfd_create("list", 0);
+        TTextFileWriter out = TTextFileWriter::ForDescriptor(fd);
+        EXPECT_THROW(WriteResultList(out, options, 1, 0, rows), EFileError) << c.Name;
+        out.Close();
+        EXPECT_EQ(lseek(fd, 0, SEEK_END), 0) << c.Name;
+        close(fd);
+    }
+}
+
+TEST(ResultListFileTest, ALineLongerThanOneMebibyteIsDamage) {
+    struct TCase {
+        const char* Name;
+        std::string Data;
+        TLoadOutcome Outcome;
+    };
+    const std::string copy = Lines({"1", "2", "3", "0"});
+    const std::vector<TCase> cases{
+        {"a path of 1 MiB", Header + Lines({"x", "1", MiB}) + copy, TLoadOutcome::Loaded},
+        {"a path one byte longer", Header + Lines({"x", "1", MiB + "m"}) + copy,
+         TLoadOutcome::Damaged},
+        {"a key one byte longer", Header + Lines({MiB + "m", "1", "/a/x"}) + copy,
+         TLoadOutcome::Damaged},
+        {"a scan text one byte longer", Indicator + "\r\n" + MiB + "m\r\n\r\n*.*\r\n12\r\n0\r\n",
+         TLoadOutcome::Damaged},
+        {"endless bytes without a line end", Header + "x\r\n1\r\n" + std::string(3 << 20, '\0'),
+         TLoadOutcome::Damaged},
+    };
+    for (const TCase& c : cases) {
+        const TLoaded loaded = Load(c.Data);
+        EXPECT_EQ(loaded.Outcome, c.Outcome) << c.Name;
+        EXPECT_EQ(loaded.Groups.size(), c.Outcome == TLoadOutcome::Loaded ? 1u : 0u) << c.Name;
+    }
+}
+
+TEST(ResultListFileTest, OnlyARegularFileIsRead) {
+    TTestTree tree;
+    tree.Fifo("pipe.twl");
+    tree.Dir("dir.twl");
+    for (const std::string& name :
+         {tree / "pipe.twl", tree / "dir.twl", std::string("/dev/zero")}) {
+        // A pipe without a writer would wait for ever, /dev/zero would never end.
+        const TChildOutcome outcome = RunBoundedChild(
+            [&]() -> std::string {
+                TFileInfoList list;
+                list.Add("earlier", std::make_unique<TFileGroup>());
+                int32_t filesRead = 7;
+                double elapsedTime = 0.5;
+                try {
+                    LoadResultList(name, list, filesRead, elapsedTime);
+                } catch (const EInOutError& error) {
+                    return error.what() + std::string(list.Count() == 0 ? "" : ", list kept");
+                }
+                return "read";
+            },
+            20);
+        EXPECT_TRUE(outcome.Ended) << name;
+        EXPECT_EQ(outcome.Output, "File access denied") << name;
+    }
+}
+
+// Loads the file in a child and compares the memory it took with the bound.
+void ExpectLoadWithinMemoryBound(const std::string& file, const char* what) {
+    const long long size = static_cast<long long>(std::filesystem::file_size(file));
+    const TChildOutcome outcome = RunBoundedChild([&]() -> std::string {
+        TFileInfoList list;
+        int32_t filesRead = 0;
+        double elapsedTime = 0;
+        const long long before = PeakMemory();
+        if (LoadResultList(file, list, filesRead, elapsedTime) != TLoadOutcome::Loaded)
+            return "not loaded";
+        const long long used = PeakMemory() - before;
+        if (used > MemoryBound(size))
+            return std::to_string(size) + " bytes read with " + std::to_string(used) + " bytes";
+        return ChildHeld;
+    });
+    EXPECT_TRUE(outcome.Ended) << what;
+    EXPECT_EQ(outcome.Output, ChildHeld) << what;
+}
+
+TEST(ResultListFileTest, ReadingTakesAtMostThirtyTwoTimesTheFileSize) {
+    if (!MemoryIsMeasurable)
+        GTEST_SKIP() << "memory is not measured under a sanitizer";
+    TTestTree tree;
+    const std::string file = tree / "worst.twl";
+    struct TCase {
+        const char* Name;
+        std::string Group; // repeated
+        size_t Repeats;
+    };
+    // The smallest blocks the reader accepts: groups without copies, copies with an empty path
+    // and one-digit numbers, copies in alternating directories that cannot share a string.
+    const std::string copy = "\r0\r0\r0\r0\r";
+    const std::vector<TCase> cases{
+        {"empty groups", "\r0\r", 5 << 20},
+        {"empty copies",
+         "x\r1000000\r" +
+             [&] {
+                 std::string block;
+                 for (int i = 0; i < 1000000; ++i)
+                     block += copy;
+                 return block;
+             }(),
+         3},
+        {"copies in changing directories", "x\r2\ra/" + copy + "b/" + copy, 1 << 20},
+    };
+    for (const TCase& c : cases) {
+        {
+            std::ofstream out(file, std::ios::binary);
+            out << Header;
+            for (size_t i = 0; i < c.Repeats; ++i)
+                out << c.Group;
+        }
+        ExpectLoadWithinMemoryBound(file, c.Name);
+    }
 }
 
 } // namespace

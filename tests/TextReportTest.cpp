@@ -119,4 +119,46 @@ TEST(TextReportTest, FailuresCarryTheUsersText) {
     EXPECT_EQ(IoErrorText(EIO), "I/O error 5");
 }
 
+TEST(TextReportTest, ANameNeverBreaksALine) {
+    struct TCase {
+        const char* Name;
+        std::string Caption;
+        std::string Path;
+        std::string CaptionLine;
+        std::string PathText;
+    };
+    const std::vector<TCase> cases{
+        {"CR and LF", "a\r\nb", "/d\r/a\r\nb", "a\\r\\nb", "/d\\r/a\\r\\nb"},
+        {"a forged line", "x", "/t/x\r\n/etc/passwd, 1, 01.02.2003 10:11:12,", "x",
+         "/t/x\\r\\n/etc/passwd, 1, 01.02.2003 10:11:12,"},
+        {"other bytes as they are", "\t\x1a\xff", "/\x1b[31m/\t\x1a\xff", "\t\x1a\xff",
+         "/\x1b[31m/\t\x1a\xff"},
+        {"a backslash stays single", "a\\r", "/a\\r", "a\\r", "/a\\r"},
+    };
+    for (const TCase& c : cases) {
+        TTestTree tree;
+        std::vector<TResultRow> rows;
+        rows.push_back(Row(c.Caption, {Copy(c.Path, 1, Feb1st2003At101112)}));
+        SaveTextReport(tree / "report.txt", 1, 0, rows, DayMonthYear());
+        EXPECT_EQ(
+            ReadBytes(tree / "report.txt"),
+            "Scanned files:    1\r\nDuplicated files: 1\r\nScan time:        00:00:00\r\n\r\n" +
+                c.CaptionLine + "\r\n" + c.PathText + ", 1, 01.02.2003 10:11:12,\r\n")
+            << c.Name;
+    }
+}
+
+TEST(TextReportTest, EveryNameGoesThroughTheNameText) {
+    TTestTree tree;
+    std::vector<TResultRow> rows;
+    rows.push_back(
+        Row("key", {Copy("/a/key", 1, Feb1st2003At101112), Copy("/b/key", 2, Feb1st2003At101112)}));
+    SaveTextReport(tree / "report.txt", 1, 0, rows, DayMonthYear(),
+                   [](std::string_view name) { return "<" + std::string(name) + ">"; });
+    EXPECT_EQ(
+        ReadBytes(tree / "report.txt"),
+        "Scanned files:    1\r\nDuplicated files: 1\r\nScan time:        00:00:00\r\n\r\n"
+        "<key>\r\n</a/key>, 1, 01.02.2003 10:11:12,\r\n</b/key>, 2, 01.02.2003 10:11:12,\r\n");
+}
+
 } // namespace
