@@ -1,18 +1,20 @@
-#include "CliListener.h"
+#include "CliScan.h"
 #include "ConfigFile.h"
+#include "DisplayText.h"
 #include "IniFile.h"
 #include "IoError.h"
 #include "LocaleFormats.h"
 #include "OptionRec.h"
 #include "ResultListFile.h"
-#include "ScanThread.h"
 #include "TextReport.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <iostream>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -41,9 +43,46 @@ std::optional<int32_t> ParseCompareMode(const std::string& text) {
     }
 }
 
+// A message for standard error. On a terminal the names in it are shown with C escapes, so that
+// a file name cannot move the cursor, clear the screen or turn the line around; a file or a pipe
+// gets the bytes as they are.
+std::string ForStandardError(const std::string& text) {
+    static const bool terminal = isatty(STDERR_FILENO) != 0;
+    return terminal ? DisplayText(text) : text;
+}
+
+void Warn(const std::string& message) {
+    std::cerr << "twinseek-cli: " << ForStandardError(message) << '\n';
+}
+
+int Fail(const std::string& message) {
+    Warn(message);
+    return ExitFailure;
+}
+
 int UsageError(const CLI::App& app, const std::string& message) {
-    std::cerr << "twinseek-cli: " << message << "\n\n" << app.help();
+    std::cerr << "twinseek-cli: " << ForStandardError(message) << "\n\n" << app.help();
     return ExitUsage;
+}
+
+// An empty name names no file: without this check "--report ''" would look like no option.
+const CLI::Validator FileName(
+    [](std::string& name) { return name.empty() ? std::string("empty file name") : std::string(); },
+    "");
+
+// Why a configuration file that was not accepted cannot be used.
+std::string ConfigRefusal(const std::string& fileName) {
+    struct stat info {};
+    if (stat(fileName.c_str(), &info) != 0)
+        return "Cannot open file " + fileName;
+    return fileName + " is not a Twinseek configuration file (version " +
+           std::to_string(ConfigFileVersion) + " expected).";
+}
+
+std::string RootFailureText(const TScanThread::TRootFailure& failure) {
+    const std::string reason =
+        failure.ErrorCode == ENOTDIR ? "Not a directory" : IoErrorText(failure.ErrorCode);
+    return "cannot scan " + failure.Dir + ": " + reason;
 }
 
 // What the command line asks for, before it is turned into options.
@@ -54,39 +93,17 @@ struct TArguments {
     std::string Report = "-";
 };
 
-// The scan's result as the window would show it: rows and totals.
-struct TShownResult {
-    std::vector<TResultRow> Rows;
-    int32_t FilesRead = 0;
-    double ElapsedTime = 0;
-};
-
-TShownResult Scan(const TOptionRec& options, const TLocaleFormats& formats) {
-    TFileInfoList resultList;
-    TCliListener listener(resultList, isatty(STDERR_FILENO) ? stderr : nullptr, formats);
-    {
-        TScanThread scanThread(listener, resultList);
-        listener.Start();
-        scanThread.StartScan(options);
-        listener.WaitDone();
-    }
-    return {std::move(listener.Rows()), listener.FilesRead(), listener.ElapsedTime()};
-}
-
-void WriteReport(const std::string& reportFile, const TShownResult& result,
+void WriteReport(const std::string& reportFile, const TCliScanResult& result,
                  const TLocaleFormats& formats) {
     if (reportFile != "-") {
         SaveTextReport(reportFile, result.FilesRead, result.ElapsedTime, result.Rows, formats);
         return;
     }
     TTextFileWriter out = TTextFileWriter::ForDescriptor(STDOUT_FILENO);
-    WriteTextReport(out, result.FilesRead, result.ElapsedTime, result.Rows, formats);
+    // A terminal shows names with C escapes; a file or a pipe gets the report's own bytes.
+    WriteTextReport(out, result.FilesRead, result.ElapsedTime, result.Rows, formats,
+                    isatty(STDOUT_FILENO) != 0 ? DisplayText : ReportText);
     out.Close();
-}
-
-int Fail(const std::string& message) {
-    std::cerr << "twinseek-cli: " << message << '\n';
-    return ExitFailure;
 }
 
 int Run(int argc, char** argv) {
@@ -112,17 +129,24 @@ int Run(int argc, char** argv) {
     app.add_option("--config", args.Config,
                    "Take the options from a configuration file (*.twc); the options above "
                    "override what they name")
-        ->option_text("FILE");
+        ->option_text("FILE")
+        ->check(FileName);
     app.add_option("--save-config", args.SaveConfig,
                    "Write the options to a configuration file and stop without scanning")
-        ->option_text("FILE");
-    app.add_option("--save-list", args.SaveList, "Also write the result as a result list file (*.twl)")
-        ->option_text("FILE");
+        ->option_text("FILE")
+        ->check(FileName);
+    app.add_option("--save-list", args.SaveList,
+                   "Also write the result as a result list file (*.twl)")
+        ->option_text("FILE")
+        ->check(FileName);
     app.add_option("--load-list", args.LoadList,
                    "Instead of scanning, show the result of a result list file")
-        ->option_text("FILE");
-    app.add_option("--report", args.Report, "Write the text report to FILE (\"-\": standard output)")
-        ->option_text("FILE");
+        ->option_text("FILE")
+        ->check(FileName);
+    app.add_option("--report", args.Report,
+                   "Write the text report to FILE (\"-\": standard output)")
+        ->option_text("FILE")
+        ->check(FileName);
 
     try {
         app.parse(argc, argv);
@@ -133,12 +157,12 @@ int Run(int argc, char** argv) {
         return UsageError(app, error.what());
     }
 
-    // A configuration file fills a fresh, empty record, as the window does: a rejected file
-    // leaves every option empty.
-    TOptionRec options = args.Config.empty() ? DefaultOptions() : TOptionRec();
+    // A configuration file that cannot be used stops the program: scanning with options the
+    // user did not choose would report a result for nothing.
+    TOptionRec options = DefaultOptions();
     try {
-        if (!args.Config.empty())
-            LoadConfigFile(args.Config, options);
+        if (!args.Config.empty() && !LoadConfigFile(args.Config, options))
+            return Fail(ConfigRefusal(args.Config));
     } catch (const EFileError& error) {
         return Fail(error.what());
     }
@@ -169,7 +193,7 @@ int Run(int argc, char** argv) {
     }
 
     const TLocaleFormats formats = TLocaleFormats::Current();
-    TShownResult result;
+    TCliScanResult result;
     if (!args.LoadList.empty()) {
         TFileInfoList resultList;
         try {
@@ -182,7 +206,12 @@ int Run(int argc, char** argv) {
         }
         result.Rows = TakeRows(resultList);
     } else {
-        result = Scan(options, formats);
+        result = RunCliScan(options, isatty(STDERR_FILENO) ? stderr : nullptr, formats);
+        // A failed scan found nothing: no report and no list stand in for its result.
+        if (!result.Failure.empty())
+            return Fail(result.Failure);
+        for (const TScanThread::TRootFailure& failure : result.RootFailures)
+            Warn(RootFailureText(failure));
     }
 
     std::string writing;
@@ -192,14 +221,14 @@ int Run(int argc, char** argv) {
             const TLeftOutCopies leftOut = SaveResultList(args.SaveList, options, result.FilesRead,
                                                           result.ElapsedTime, result.Rows);
             if (leftOut.Count > 0)
-                std::cerr << "twinseek-cli: warning: " << LeftOutCopiesMessage(leftOut) << '\n';
+                Warn("warning: " + LeftOutCopiesMessage(leftOut));
         }
         writing = args.Report == "-" ? "standard output" : args.Report;
         WriteReport(args.Report, result, formats);
     } catch (const EInOutError& error) {
         return Fail(writing + ": " + error.what());
     }
-    return 0;
+    return result.RootFailures.empty() ? 0 : ExitFailure;
 }
 
 } // namespace
@@ -209,7 +238,6 @@ int main(int argc, char** argv) {
     try {
         return Run(argc, argv);
     } catch (const std::exception& error) {
-        std::cerr << "twinseek-cli: " << error.what() << '\n';
-        return ExitFailure;
+        return Fail(error.what());
     }
 }

@@ -28,8 +28,8 @@ void WriteConfig(TIniFile& ini, const TOptionRec& options) {
     ini.WriteString(Section, "FileTypes", options.FileTypes);
 }
 
-void LoadConfigFile(const std::string& fileName, TOptionRec& options) {
-    ReadConfig(TIniFile::Load(fileName), options);
+bool LoadConfigFile(const std::string& fileName, TOptionRec& options) {
+    return ReadConfig(TIniFile::Load(fileName), options);
 }
 
 void SaveConfigFile(const std::string& fileName, TOptionRec options) {

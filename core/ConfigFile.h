@@ -20,10 +20,11 @@ bool ReadConfig(const TIniFile& ini, TOptionRec& options);
 // Sets the seven keys of the "Options" section.
 void WriteConfig(TIniFile& ini, const TOptionRec& options);
 
-// Takes every option from the file when it is accepted; otherwise leaves options untouched.
-// A file that does not exist is not accepted. Throws EFileError ("Cannot open file %s") for a
-// file that exists but cannot be read, is not a regular file or is larger than 16 MiB.
-void LoadConfigFile(const std::string& fileName, TOptionRec& options);
+// Takes every option from the file when it is accepted (the result tells); otherwise leaves
+// options untouched. A file that does not exist is not accepted. Throws EFileError ("Cannot open
+// file %s") for a file that exists but cannot be read, is not a regular file or is larger than
+// 16 MiB.
+bool LoadConfigFile(const std::string& fileName, TOptionRec& options);
 
 // Sets the seven keys in the file's "Options" section, keeping its other sections and keys, and
 // writes it back. Throws EFileError ("Cannot open file %s", "Cannot create file %s", or, with

@@ -6,8 +6,15 @@
 #include "PendingFiles.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
 
 namespace {
+
+constexpr const char* OutOfMemoryMessage = "Out of memory";
+constexpr const char* UnknownFailureMessage = "The scan failed";
 
 bool IsBlankText(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
@@ -122,11 +129,42 @@ void TScanThread::Execute() {
                 return;
             FStartRequested = false;
         }
-        RunScan();
+        FFailure.clear();
+        FRootFailures.clear();
+        int32_t filesRead = 0;
+        // The scan's own memory has been released by the time a failure is caught here.
+        try {
+            filesRead = RunScan();
+        } catch (const std::bad_alloc&) {
+            FFailure = OutOfMemoryMessage;
+        } catch (const std::exception& error) {
+            FFailure = *error.what() != '\0' ? error.what() : UnknownFailureMessage;
+        } catch (...) {
+            FFailure = UnknownFailureMessage;
+        }
+        if (!FFailure.empty())
+            FResultList.Clear();
+        Send(WM_SCAN_DONE, filesRead, 0);
     }
 }
 
-void TScanThread::RunScan() {
+void TScanThread::CheckRoot(const std::string& dir) {
+    // The walk passes a scan directory it cannot open by in silence, as it does every other
+    // directory; the owner is told about scan directories, which the user named. They are
+    // opened here as the walk opens them.
+    if (dir.empty() || FStopRequested)
+        return;
+    const std::string path = dir.back() == '/' ? dir : dir + '/';
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        close(fd);
+        return;
+    }
+    const int errorCode = errno;
+    FRootFailures.push_back({dir, errorCode});
+}
+
+int32_t TScanThread::RunScan() {
     TPendingFiles pending;
     FResultList.Clear();
 
@@ -136,21 +174,23 @@ void TScanThread::RunScan() {
     });
     {
         TDirWalker walker(std::move(masks), FExcludeDirs, FStopRequested, collector);
-        for (const std::string& dir : FSearchDirs)
+        if (FaultHook != nullptr)
+            FaultHook(TScanStep::Walk);
+        for (const std::string& dir : FSearchDirs) {
+            CheckRoot(dir);
             walker.ScanRoot(dir); // an empty entry names no directory and is passed by
+        }
     }
 
     pending.EndCollecting();
-    auto filesRead = static_cast<int32_t>(pending.Count());
-    if (FStopRequested) {
-        filesRead = 0;
-    } else {
-        TGroupBuilder builder(pending, FResultList.Collator(), FOptions.CompareMode,
-                              FStopRequested,
-                              [this](int32_t left) { Send(WM_SCAN_CHECK, left, 0); });
-        FResultList.AdoptSorted(builder.Build());
-        Send(WM_SCAN_CHECK, 0, 0);
-    }
-    pending.Clear();
-    Send(WM_SCAN_DONE, filesRead, 0);
+    if (FStopRequested)
+        return 0;
+    const auto filesRead = static_cast<int32_t>(pending.Count());
+    if (FaultHook != nullptr)
+        FaultHook(TScanStep::Grouping);
+    TGroupBuilder builder(pending, FResultList.Collator(), FOptions.CompareMode, FStopRequested,
+                          [this](int32_t left) { Send(WM_SCAN_CHECK, left, 0); });
+    FResultList.AdoptSorted(builder.Build());
+    Send(WM_SCAN_CHECK, 0, 0);
+    return filesRead;
 }

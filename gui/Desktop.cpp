@@ -1,5 +1,7 @@
 #include "Desktop.h"
 
+#include "DisplayText.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -24,7 +26,8 @@ void RunAction(QWidget* parent, const std::function<void()>& action) {
     try {
         action();
     } catch (const std::exception& error) {
-        TDesktop::Current().ShowErrorReport(parent, QString::fromLocal8Bit(error.what()));
+        // An error text may carry a file name, with any byte in it.
+        TDesktop::Current().ShowErrorReport(parent, QString::fromUtf8(DisplayText(error.what())));
     }
 }
 
@@ -37,11 +40,14 @@ QString ErrorReportText(const QString& text) {
 void TQtDesktop::ShowErrorReport(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle, ErrorReportText(text), QMessageBox::Ok,
                     parent);
+    // A name such as "<b>x</b>" is shown as it is, not as rich text.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 void TQtDesktop::ShowMessage(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -65,7 +65,8 @@ public:
 // the field codes replaced, the file as one argument of its own. Empty when there is no Exec.
 QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& file);
 
-// Runs a user action; an error it does not catch ends it and reaches the general error report.
+// Runs a user action; an error it does not catch ends it and reaches the general error report,
+// its text shown with C escapes for the controls and stray bytes a file name may hold.
 // Errors are caught here, where the action was started, rather than after they passed through
 // the toolkit's own code, which does not expect them.
 void RunAction(QWidget* parent, const std::function<void()>& action);

@@ -1,7 +1,11 @@
 #include "CliListener.h"
+#include "CliScan.h"
+#include "TestTree.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <new>
 
 namespace {
 
@@ -58,6 +62,39 @@ TEST_F(CliListenerTest, WithoutATerminalNothingIsShown) {
     listener.ScanMessage(WM_SCAN_DONE, 0, 0);
     listener.WaitDone();
     EXPECT_EQ(Output(), "");
+}
+
+TEST(CliScanTest, ScansAndSaysWhatWentWrong) {
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}};
+    TOptionRec options = DefaultOptions();
+    options.ScanPath = tree.Root();
+
+    // A failure on the scan thread ends the scan without a result, and the program goes on.
+    TScanThread::FaultHook = [](TScanThread::TScanStep step) {
+        if (step == TScanThread::TScanStep::Grouping)
+            throw std::bad_alloc();
+    };
+    TCliScanResult result = RunCliScan(options, nullptr, TLocaleFormats());
+    TScanThread::FaultHook = nullptr;
+    EXPECT_EQ(result.Failure, "Out of memory");
+    EXPECT_EQ(result.FilesRead, 0);
+    EXPECT_TRUE(result.Rows.empty());
+
+    result = RunCliScan(options, nullptr, TLocaleFormats());
+    EXPECT_EQ(result.Failure, "");
+    EXPECT_EQ(result.FilesRead, 2);
+    ASSERT_EQ(result.Rows.size(), 1u);
+    EXPECT_EQ(result.Rows[0].Count(), 2);
+    EXPECT_TRUE(result.RootFailures.empty());
+
+    // A scan directory that cannot be opened is named; the others are scanned.
+    options.ScanPath = tree / "a;" + tree / "missing;" + tree / "b";
+    result = RunCliScan(options, nullptr, TLocaleFormats());
+    EXPECT_EQ(result.Failure, "");
+    EXPECT_EQ(result.Rows.size(), 1u);
+    ASSERT_EQ(result.RootFailures.size(), 1u);
+    EXPECT_EQ(result.RootFailures[0].Dir, tree / "missing");
+    EXPECT_EQ(result.RootFailures[0].ErrorCode, ENOENT);
 }
 
 } // namespace

@@ -2,10 +2,17 @@
 
 #include <array>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -40,6 +47,86 @@ TRun RunCli(const std::string& arguments) {
 }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// How a direct run of twinseek-cli is set up beyond its arguments.
+struct TSetup {
+    bool OutTerminal = false; // standard output is a terminal (else a file)
+    bool ErrTerminal = false; // standard error is a terminal (else a file)
+    // Run by root, the program runs as user and group 65534, to whom the test's modes apply.
+    bool Unprivileged = false;
+};
+
+// Runs twinseek-cli without a shell. A terminal is a pseudo-terminal in raw mode, so that what
+// the program writes arrives byte for byte.
+TRun RunDirect(const std::vector<std::string>& arguments, const TSetup& setup = {}) {
+    TTestTree scratch;
+    TRun run;
+    int master = -1;
+    int slave = -1;
+    if (setup.OutTerminal || setup.ErrTerminal) {
+        if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+            return run;
+        termios mode{};
+        tcgetattr(slave, &mode);
+        cfmakeraw(&mode);
+        tcsetattr(slave, TCSANOW, &mode);
+        fcntl(master, F_SETFD, FD_CLOEXEC);
+    }
+    const auto output = [&](bool terminal, const std::string& file) {
+        return terminal ? slave
+                        : open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    };
+    const int out = output(setup.OutTerminal, scratch / "out");
+    const int err = output(setup.ErrTerminal, scratch / "err");
+    std::vector<std::string> words{TWINSEEK_CLI};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
+            _exit(126);
+        if (setup.Unprivileged && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    // The child holds its own copies now; the terminal's end comes when its last copy closes.
+    for (int fd : {out, err})
+        if (fd >= 0 && fd != slave)
+            close(fd);
+    if (slave >= 0)
+        close(slave);
+    std::string terminal;
+    if (master >= 0) {
+        // Read until the child's end closes the terminal (EIO), so that it never waits for room.
+        std::array<char, 4096> buffer{};
+        ssize_t count = 0;
+        while ((count = read(master, buffer.data(), buffer.size())) > 0)
+            terminal.append(buffer.data(), static_cast<size_t>(count));
+        close(master);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return run;
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Out = setup.OutTerminal ? terminal : ReadBytes(scratch / "out");
+    run.Err = setup.ErrTerminal ? terminal : ReadBytes(scratch / "err");
+    return run;
+}
+
+// The report of a scan that found one duplicated name in two copies.
+std::string ReportOfOneName(const std::string& name, const std::string& first,
+                            const std::string& second) {
+    return "Scanned files:    2\r\nDuplicated files: 1\r\nScan time:        00:00:00\r\n\r\n" +
+           name + "\r\n" + first + ", 0, 02/01/03 10:11:12,\r\n" + second +
+           ", 0, 02/01/03 10:11:12,\r\n";
+}
 
 TEST(CliTest, ReportsTheDuplicatesOfAScan) {
     TTestTree tree{{"a/x.txt", 10}, {"b/x.txt", 10}, {"b/X.TXT", 20}, {"a/unique.txt", 1}};
@@ -123,18 +210,170 @@ TEST(CliTest, ConfigurationFiles) {
     EXPECT_EQ(ReadBytes(tree / "out.twc"),
               "[Options]\r\nVersion=3\r\nCompareMode=3\r\nCaseSensitive=1\r\nIgnoreChar=_\r\n"
               "ScanPath=" + tree.Root() + "\r\nExcludePath=/ex\r\nFileTypes=*.txt\r\n\r\n");
+}
 
-    // A rejected file leaves every option empty, the scan path too: nothing is scanned.
-    std::ofstream(config, std::ios::binary)
-        << "[Options]\r\nVersion=2\r\nScanPath=" << tree.Root() << "\r\nFileTypes=*\r\n";
-    run = RunCli("--config " + Quoted(config));
-    EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(run.Out.find("Scanned files:    0\r\nDuplicated files: 0\r\n"), 0u) << run.Out;
+TEST(CliTest, ConfigurationFilesThatCannotBeUsedStopTheProgram) {
+    TTestTree tree{{"a/x", 1}, {"b/x", 1}, {"file", 1}, {"dir/"}, {"out/"}};
+    ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
+    ASSERT_EQ(chmod((tree / "out").c_str(), 0777), 0);
+    const std::string scanned = "ScanPath=" + tree.Root() + "\r\n";
+    struct TCase {
+        const char* Name;
+        std::string File;    // relative to the tree
+        const char* Content; // nullptr: the file is not written
+        bool Unprivileged;
+        bool NotAConfiguration; // else it cannot be opened
+    } cases[] = {
+        {"missing", "missing.twc", nullptr, false, false},
+        {"below a file", "file/in.twc", nullptr, false, false},
+        {"a directory", "dir", nullptr, false, false},
+        {"unreadable", "locked.twc", "[Options]\r\nVersion=3\r\n", true, false},
+        {"empty", "empty.twc", "", false, true},
+        {"older version", "v2.twc", "[Options]\r\nVersion=2\r\n", false, true},
+        {"no version", "none.twc", "[Options]\r\nCompareMode=1\r\n", false, true},
+        {"another section", "other.twc", "[Other]\r\nVersion=3\r\n", false, true},
+        {"no text at all", "binary.twc", "\177ELF\1\1", false, true},
+    };
+    for (const TCase& c : cases) {
+        const std::string config = tree / c.File;
+        if (c.Content != nullptr) {
+            std::ofstream(config, std::ios::binary) << c.Content << scanned;
+            ASSERT_EQ(chmod(config.c_str(), c.Unprivileged ? 0 : 0644), 0);
+        }
+        const std::string message =
+            c.NotAConfiguration
+                ? config + " is not a Twinseek configuration file (version 3 expected)."
+                : "Cannot open file " + config;
+        // Nothing is scanned, written or saved.
+        const std::vector<std::vector<std::string>> runs = {
+            {"--config", config},
+            {"--config", config, "--report", tree / "out/report.txt"},
+            {"--config", config, "--save-config", tree / "out/saved.twc"},
+        };
+        for (const std::vector<std::string>& arguments : runs) {
+            TSetup setup;
+            setup.Unprivileged = c.Unprivileged;
+            const TRun run = RunDirect(arguments, setup);
+            EXPECT_EQ(run.Status, 1) << c.Name;
+            EXPECT_EQ(run.Err, "twinseek-cli: " + message + "\n") << c.Name;
+            EXPECT_EQ(run.Out, "") << c.Name;
+        }
+        EXPECT_FALSE(std::ifstream(tree / "out/report.txt").is_open()) << c.Name;
+        EXPECT_FALSE(std::ifstream(tree / "out/saved.twc").is_open()) << c.Name;
+    }
+}
 
-    run = RunCli("--config " + Quoted(tree / "a"));
+TEST(CliTest, ScanDirectoriesThatCannotBeScannedAreNamed) {
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}, {"file.txt"}, {"locked/x.txt"}};
+    ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
+    tree.Chmod("locked", 0);
+    const std::string a = tree / "a", b = tree / "b";
+    const std::string report = ReportOfOneName("x.txt", b + "/x.txt", a + "/x.txt");
+    const std::string missing = "twinseek-cli: cannot scan " + tree / "missing: File not found\n";
+    const std::string notADirectory =
+        "twinseek-cli: cannot scan " + tree / "file.txt: Not a directory\n";
+    struct TCase {
+        const char* Name;
+        std::string ScanPath;
+        std::string Err;
+    } cases[] = {
+        {"all there", a + ";" + b, ""},
+        // Deliberate skips and empty entries are no failures.
+        {"skipped on purpose", a + ";/proc;\"\";" + a + ";" + b + ";" + b + "/", ""},
+        {"missing", a + ";" + tree / "missing;" + b, missing},
+        {"not a directory", a + ";" + tree / "file.txt;" + b, notADirectory},
+        {"cannot be opened", a + ";" + tree / "locked;" + b,
+         "twinseek-cli: cannot scan " + tree / "locked: File access denied\n"},
+        {"several, in list order", tree / "missing;" + a + ";" + tree / "file.txt;" + b,
+         missing + notADirectory},
+    };
+    TSetup setup;
+    setup.Unprivileged = true;
+    for (const TCase& c : cases) {
+        const TRun run = RunDirect({"--scan", c.ScanPath}, setup);
+        EXPECT_EQ(run.Status, c.Err.empty() ? 0 : 1) << c.Name;
+        EXPECT_EQ(run.Err, c.Err) << c.Name;
+        // The other directories are scanned and reported all the same.
+        EXPECT_EQ(run.Out, report) << c.Name;
+    }
+}
+
+TEST(CliTest, EmptyFileNamesAreUsageErrors) {
+    TTestTree tree{{"a/x", 1}, {"b/x", 1}};
+    for (const char* option :
+         {"--config", "--save-config", "--load-list", "--save-list", "--report"}) {
+        const TRun run = RunDirect({"--scan", tree.Root(), option, ""});
+        EXPECT_EQ(run.Status, 2) << option;
+        EXPECT_EQ(run.Err.rfind("twinseek-cli: " + std::string(option) + ": empty file name\n", 0),
+                  0u)
+            << run.Err;
+        EXPECT_NE(run.Err.find("Usage:"), std::string::npos) << run.Err;
+        EXPECT_EQ(run.Out, "") << option;
+    }
+}
+
+TEST(CliTest, NamesOnATerminalAreShownWithEscapes) {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        GTEST_SKIP() << "no pseudo-terminal here";
+    close(master);
+    close(slave);
+    // A name that would clear a terminal and colour what follows.
+    const std::string name = "e\x1b[2J\x1b[31m\t.txt";
+    const std::string escaped = "e\\x1B[2J\\x1B[31m\\t.txt";
+    TTestTree tree;
+    tree.File("a/" + name);
+    tree.File("b/" + name);
+    const std::string missing = tree / name;
+    const std::string rawMessage = "twinseek-cli: cannot scan " + missing + ": File not found\n";
+    const std::string shownMessage =
+        "twinseek-cli: cannot scan " + tree / escaped + ": File not found\n";
+    // Quoted: a tab separates the entries of a list text.
+    const std::vector<std::string> scan = {"--scan", tree.Root() + ";\"" + missing + "\"",
+                                           "--case-sensitive"};
+    const std::string rawReport = ReportOfOneName(name, tree / "b/" + name, tree / "a/" + name);
+
+    // Standard error on a terminal: the message escapes the name (the progress line comes first
+    // and is cleared); the report on a file keeps every byte.
+    TSetup setup;
+    setup.ErrTerminal = true;
+    TRun run = RunDirect(scan, setup);
     EXPECT_EQ(run.Status, 1);
-    EXPECT_NE(run.Err.find("Cannot open file " + tree / "a"), std::string::npos) << run.Err;
-    EXPECT_EQ(run.Out, "");
+    ASSERT_GE(run.Err.size(), shownMessage.size());
+    EXPECT_EQ(run.Err.substr(run.Err.size() - shownMessage.size()), shownMessage) << run.Err;
+    EXPECT_EQ(run.Err.find("\x1b[2J"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, rawReport);
+
+    // Standard output on a terminal: the report escapes the names.
+    setup = TSetup();
+    setup.OutTerminal = true;
+    run = RunDirect(scan, setup);
+    EXPECT_EQ(run.Out, ReportOfOneName(escaped, tree / "b/" + escaped, tree / "a/" + escaped));
+    EXPECT_EQ(run.Err, rawMessage);
+
+    // Both on files: the bytes as they are.
+    run = RunDirect(scan);
+    EXPECT_EQ(run.Err, rawMessage);
+    EXPECT_EQ(run.Out, rawReport);
+
+    // So does the warning about copies a saved list leaves out.
+    TTestTree lines{{"a\r\x1b[2J/x.txt"}, {"c/x.txt"}};
+    setup = TSetup();
+    setup.ErrTerminal = true;
+    run = RunDirect({"--scan", lines.Root(), "--save-list", lines / "r.twl"}, setup);
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Err.find("The first: " + lines / "a\\r\\x1B[2J/x.txt\n"), std::string::npos)
+        << run.Err;
+
+    // Messages of files that cannot be used escape the name as well.
+    setup = TSetup();
+    setup.ErrTerminal = true;
+    run = RunDirect({"--config", missing}, setup);
+    EXPECT_EQ(run.Err, "twinseek-cli: Cannot open file " + tree / escaped + "\n");
+    run = RunDirect({"--scan", tree.Root(), "--report", tree / "no/" + name}, setup);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find(tree / "no/" + escaped + ": File not found\n"), std::string::npos)
+        << run.Err;
 }
 
 TEST(CliTest, ResultListFiles) {

@@ -16,6 +16,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,6 +28,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -414,6 +417,110 @@ private slots:
         QVERIFY(!ended);
         QVERIFY(QFile::exists(WorkPath("Twinseek.ini")));
         QVERIFY(FDesktop.Errors.isEmpty());
+    }
+
+    void failedScanEndsIdleWithItsReason_data() {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("out of memory in the walk") << 0 << "Out of memory";
+        QTest::newRow("too many names in the grouping") << 1 << "Too many file names for one scan";
+        QTest::newRow("a name in the text") << 2 << "Cannot read <b>\\t\\x1B[2J";
+    }
+
+    void failedScanEndsIdleWithItsReason() {
+        QFETCH(int, fault);
+        QFETCH(QString, shown);
+        static int chosen = 0; // read on the scan thread, which Start wakes after it was set
+        chosen = fault;
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(Captions(window.FileList()), QStringList{"a.txt"});
+
+        TScanThread::FaultHook = [](TScanThread::TScanStep step) {
+            if (chosen == 0 && step == TScanThread::TScanStep::Walk)
+                throw std::bad_alloc();
+            if (chosen == 1 && step == TScanThread::TScanStep::Grouping)
+                throw std::length_error("Too many file names for one scan");
+            if (chosen == 2)
+                throw std::runtime_error("Cannot read <b>\t\x1b[2J");
+        };
+        const bool ended = Scan(window, tree);
+        TScanThread::FaultHook = nullptr;
+        QVERIFY(ended);
+        QCOMPARE(window.FileList().rowCount(), 0);
+        QCOMPARE(ShownPanels(window).mid(1), (QStringList{"Files read: 0", "Double files: 0",
+                                                          "Total space required: 0 Bytes"}));
+        QTRY_COMPARE_WITH_TIMEOUT(FDesktop.Errors, QStringList{shown}, 5000);
+
+        // The next scan runs in full.
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(Captions(window.FileList()), QStringList{"a.txt"});
+        RunEventLoop(20);
+        QCOMPARE(FDesktop.Errors, QStringList{shown});
+    }
+
+    void errorInTheEndOfAScanLeavesTheWindowIdle() {
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        // Something in showing the result fails once, after the rows were set.
+        bool failed = false;
+        connect(&window.FileList(), &QAbstractItemModel::modelReset, &window, [&] {
+            if (window.IsScanning() && window.FileList().rowCount() > 0 &&
+                !std::exchange(failed, true))
+                throw std::runtime_error("Cannot show the result");
+        });
+        QVERIFY(Scan(window, tree));
+        QVERIFY(failed);
+        QCOMPARE(FDesktop.Errors, QStringList{"Cannot show the result"});
+        QCOMPARE(window.ResultList.Count(), 0);
+        QVERIFY(window.Form().acOpen->isEnabled());
+        QVERIFY(!window.Form().acStop->isEnabled());
+
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(Captions(window.FileList()), QStringList{"a.txt"});
+        QCOMPARE(FDesktop.Errors, QStringList{"Cannot show the result"});
+    }
+
+    void actionErrorsShowNamesWithEscapes() {
+        RunAction(nullptr, [] {
+            throw std::runtime_error("Cannot open file /tmp/a\rb\xff\xe2\x80\xae.twc");
+        });
+        QCOMPARE(FDesktop.Errors, QStringList{"Cannot open file /tmp/a\\rb\\xFF\\u202E.twc"});
+    }
+
+    void messageBoxesShowPlainText_data() {
+        QTest::addColumn<bool>("errorReport");
+        QTest::newRow("message") << false;
+        QTest::newRow("error report") << true;
+    }
+
+    void messageBoxesShowPlainText() {
+        QFETCH(bool, errorReport);
+        TQtDesktop desktop;
+        const QString text = "/tmp/<b>bold</b>.txt";
+        Qt::TextFormat format = Qt::AutoText;
+        QString shown;
+        QElapsedTimer clock;
+        clock.start();
+        std::function<void()> poll = [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                format = box->textFormat();
+                shown = box->text();
+                box->accept();
+            } else if (clock.elapsed() < 5000) {
+                QTimer::singleShot(10, poll);
+            }
+        };
+        QTimer::singleShot(0, poll);
+        if (errorReport)
+            desktop.ShowErrorReport(nullptr, text);
+        else
+            desktop.ShowMessage(nullptr, text);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(shown, errorReport ? text + "." : text);
     }
 
     void errorReportText_data() {

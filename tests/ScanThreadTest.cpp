@@ -9,11 +9,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <future>
 #include <memory>
+#include <new>
+#include <sched.h>
+#include <stdexcept>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -304,6 +306,137 @@ TEST(ScanThreadTest, StopDuringTheGroupingKeepsTheGroupsBuiltSoFar) {
                                 {WM_SCAN_CHECK, 0, 0},    {WM_SCAN_DONE, 7, 0}};
     EXPECT_EQ(scan.Listener.Messages(), expected);
     EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: c/x.txt, b/x.txt"});
+}
+
+// What the fault hook throws, and at which step; set by the test thread while no scan runs.
+TScanThread::TScanStep failAt = TScanThread::TScanStep::Walk;
+void (*throwFault)() = nullptr;
+
+void FailAtChosenStep(TScanThread::TScanStep step) {
+    if (step == failAt && throwFault != nullptr)
+        throwFault();
+}
+
+// Clears the hook however the test ends, so that no other test fails by it.
+struct THookedScan : TScan {
+    THookedScan() { TScanThread::FaultHook = FailAtChosenStep; }
+    ~THookedScan() { TScanThread::FaultHook = nullptr; }
+};
+
+TEST(ScanThreadTest, AFailedScanEndsWithAnEmptyResultAndItsReason) {
+    using TStep = TScanThread::TScanStep;
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}, {"b/y.txt"}};
+    const TStrings full = {"x.txt: b/x.txt, a/x.txt"};
+    struct TCase {
+        const char* Name;
+        TStep Step;
+        void (*Throw)();
+        std::string Failure;
+        TMessages Messages; // of the failed scan
+    } cases[] = {
+        {"no memory for the walk",
+         TStep::Walk,
+         [] { throw std::bad_alloc(); },
+         "Out of memory",
+         {{WM_SCAN_DONE, 0, 0}}},
+        {"too many names",
+         TStep::Walk,
+         [] { throw std::length_error("Too many file names for one scan"); },
+         "Too many file names for one scan",
+         {{WM_SCAN_DONE, 0, 0}}},
+        {"no memory for the grouping",
+         TStep::Grouping,
+         [] { throw std::bad_alloc(); },
+         "Out of memory",
+         {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 1, 2}, {WM_SCAN_DONE, 0, 0}}},
+        {"an error without text",
+         TStep::Grouping,
+         [] { throw std::runtime_error(""); },
+         "The scan failed",
+         {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 1, 2}, {WM_SCAN_DONE, 0, 0}}},
+        {"not a standard exception",
+         TStep::Walk,
+         [] { throw 42; },
+         "The scan failed",
+         {{WM_SCAN_DONE, 0, 0}}},
+    };
+    for (const TCase& c : cases) {
+        THookedScan scan;
+        // A complete scan first, so that a result left over would show.
+        throwFault = nullptr;
+        ASSERT_TRUE(scan.Run(Options(tree.Root())));
+        ASSERT_EQ(scan.Result(tree), full);
+
+        failAt = c.Step;
+        throwFault = c.Throw;
+        const size_t before = scan.Listener.Messages().size();
+        ASSERT_TRUE(scan.Run(Options(tree.Root()))) << c.Name;
+        const TMessages messages = scan.Listener.Messages();
+        EXPECT_EQ(TMessages(messages.begin() + static_cast<std::ptrdiff_t>(before), messages.end()),
+                  c.Messages)
+            << c.Name;
+        EXPECT_EQ(scan.Result(tree), TStrings{}) << c.Name;
+        EXPECT_EQ(scan.List.Count(), 0) << c.Name;
+        EXPECT_EQ(scan.Thread.Failure(), c.Failure) << c.Name;
+
+        // The thread lives on, and the next scan knows nothing of the failure.
+        throwFault = nullptr;
+        ASSERT_TRUE(scan.Run(Options(tree.Root()))) << c.Name;
+        EXPECT_EQ(scan.Listener.Messages().back(), (TRecordedMessage{WM_SCAN_DONE, 3, 0}))
+            << c.Name;
+        EXPECT_EQ(scan.Result(tree), full) << c.Name;
+        EXPECT_EQ(scan.Thread.Failure(), "") << c.Name;
+    }
+}
+
+TEST(ScanThreadTest, NamesTheScanDirectoriesItCannotOpen) {
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}, {"file.txt"}};
+    tree.Symlink("dangling", "nowhere");
+    tree.Symlink("to-file", "file.txt");
+    tree.Symlink("to-dir", "b");
+    tree.Fifo("fifo");
+    struct TCase {
+        std::string Entry; // relative to the tree, or absolute
+        int ErrorCode;     // 0: no failure
+    } cases[] = {
+        {"missing", ENOENT},
+        {"missing/below", ENOENT},
+        {"file.txt", ENOTDIR},
+        {"file.txt/", ENOTDIR},
+        {"file.txt/below", ENOTDIR},
+        {"dangling", ENOENT},
+        {"to-file", ENOTDIR},
+        {"fifo", ENOTDIR}, // refused without waiting for a writer
+        {"a", 0},
+        {"a/", 0},
+        {"to-dir", 0}, // a link the user named is followed
+        {"/proc", 0},  // a virtual file system is passed by on purpose
+        {"a/../a", 0}, // met twice: passed by on purpose
+        {"", 0},       // an empty entry names no directory
+    };
+    std::string scanPath;
+    std::vector<TScanThread::TRootFailure> expected;
+    for (const TCase& c : cases) {
+        const std::string dir = c.Entry.empty() || c.Entry[0] == '/' ? c.Entry : tree / c.Entry;
+        scanPath += "\"" + dir + "\";";
+        if (c.ErrorCode != 0)
+            expected.push_back({dir, c.ErrorCode});
+    }
+    TScan scan;
+    ASSERT_TRUE(scan.Run(Options(scanPath)));
+    const auto& failures = scan.Thread.RootFailures();
+    ASSERT_EQ(failures.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(failures[i].Dir, expected[i].Dir);
+        EXPECT_EQ(failures[i].ErrorCode, expected[i].ErrorCode) << expected[i].Dir;
+    }
+    // The other directories are scanned all the same.
+    EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: to-dir/x.txt, a/x.txt"});
+    EXPECT_EQ(scan.Thread.Failure(), "");
+
+    // Each scan starts with a clean slate.
+    ASSERT_TRUE(scan.Run(Options(tree / "a")));
+    EXPECT_TRUE(scan.Thread.RootFailures().empty());
 }
 
 int CompleteScans(const TRecordingListener& listener, int32_t files) {
