@@ -179,6 +179,15 @@ void TDirWalker::ScanRoot(const std::string& root) {
 
     // path always begins with the path of every level on the stack.
     std::vector<TFrame> stack;
+    // A failure that ends the walk early (no memory, too many names) leaves no level open.
+    struct TOpenLevels {
+        std::vector<TFrame>& Frames;
+        ~TOpenLevels() {
+            for (const TFrame& frame : Frames)
+                if (frame.Fd >= 0)
+                    close(frame.Fd);
+        }
+    } openLevels{stack};
     stack.push_back({rootFd, info.st_dev, info.st_ino, path.size(), {}, 0});
     ReadDirectory(stack.back(), path, stack.back().Subdirs);
 

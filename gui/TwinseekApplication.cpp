@@ -1,6 +1,7 @@
 #include "TwinseekApplication.h"
 
 #include "Desktop.h"
+#include "DisplayText.h"
 
 #include <QIcon>
 
@@ -20,7 +21,7 @@ bool TTwinseekApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        TDesktop::Current().ShowErrorReport(activeWindow(), QString::fromLocal8Bit(error.what()));
+        TDesktop::Current().ShowErrorReport(activeWindow(), QString::fromUtf8(DisplayText(error.what())));
     } catch (...) {
         TDesktop::Current().ShowErrorReport(activeWindow(), QString());
     }

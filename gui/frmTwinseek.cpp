@@ -72,7 +72,7 @@ TfrmTwinseek::TfrmTwinseek(QWidget* parent)
         LoadSettings();
     } catch (const std::exception& error) {
         // The remaining steps are skipped: the defaults and the plain title stay.
-        TDesktop::Current().ShowErrorReport(this, QString::fromLocal8Bit(error.what()));
+        TDesktop::Current().ShowErrorReport(this, QString::fromUtf8(DisplayText(error.what())));
     }
     Splitter1Moved();
     FUi->lvFiles->setFocus();
@@ -99,7 +99,7 @@ TfrmTwinseek::~TfrmTwinseek() {
     try {
         WriteSettingsConfigFileName(QFile::encodeName(ConfigFileName).toStdString());
     } catch (const std::exception& error) {
-        TDesktop::Current().ShowErrorReport(nullptr, QString::fromLocal8Bit(error.what()));
+        TDesktop::Current().ShowErrorReport(nullptr, QString::fromUtf8(DisplayText(error.what())));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <linux/capability.h>
 #include <optional>
@@ -74,6 +75,22 @@ TWalk Walk(const TTestTree& tree, const TStrings& roots, const TStrings& masks =
     for (const std::string& root : roots)
         walker.ScanRoot(root);
     return {sink.Files, sink.Events, walker.DirectoriesRead()};
+}
+
+size_t OpenDescriptors() {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        count += entry.exists() ? 1 : 0;
+    return count;
+}
+
+TEST(DirWalkerTest, AFailureDuringTheWalkLeavesNoDirectoryOpen) {
+    TTestTree tree{{"a/b/c/d/x.txt"}};
+    const size_t before = OpenDescriptors();
+    EXPECT_THROW(Walk(tree, {tree.Root()}, {"*.*"}, {},
+                      [](const std::string&) { throw std::runtime_error("Too many names"); }),
+                 std::runtime_error);
+    EXPECT_EQ(OpenDescriptors(), before);
 }
 
 // A whole scan through the thread, for the rules that only show in its messages or its groups.
