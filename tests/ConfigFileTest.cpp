@@ -22,18 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::vector<std::string> Entries(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The message of the EFileError an action raises, or "" when it raises none.
 std::string ErrorOf(const std::function<void()>& action) {
     try {

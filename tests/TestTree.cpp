@@ -1,5 +1,6 @@
 #include "TestTree.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
@@ -101,6 +102,18 @@ std::string ReadBytes(const std::string& path) {
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> Entries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TTestTree::TTestTree() {

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <sys/resource.h>
+#include <vector>
 
 // Caps the size of the files this process writes while it lives: writing past the cap fails
 // with EFBIG, for root too.
@@ -22,6 +23,10 @@ private:
 
 // The whole content of a file ("" when it cannot be read).
 std::string ReadBytes(const std::string& path);
+// Replaces the file's content with the bytes.
+void WriteBytes(const std::string& path, const std::string& bytes);
+// The names in a directory, sorted.
+std::vector<std::string> Entries(const std::string& dir);
 
 // A temporary directory tree for tests, removed again with everything in it.
 class TTestTree {
