@@ -18,7 +18,7 @@ namespace {
 
 // Takes the result's pieces from the fuzzer's bytes; missing bytes read as 0.
 class TInput {
-public:
+  public:
     TInput(const uint8_t* data, size_t size) : FData(data), FSize(size) {}
 
     bool AtEnd() const { return FPos >= FSize; }
@@ -44,7 +44,7 @@ public:
         return text;
     }
 
-private:
+  private:
     const uint8_t* FData;
     size_t FSize;
     size_t FPos = 0;

@@ -10,12 +10,12 @@
 #define EXPECT_AS_NOBODY(check)                                                                    \
     do {                                                                                           \
         if (geteuid() != 0)                                                                        \
-            GTEST_SKIP() << "needs root to run a part as another user";                           \
+            GTEST_SKIP() << "needs root to run a part as another user";                            \
         const TChildOutcome outcome = RunInForkedChild([&]() -> std::string {                      \
             if (setgid(65534) != 0 || setuid(65534) != 0)                                          \
                 return "could not become user 65534";                                              \
             return (check) ? "held" : "did not hold";                                              \
         });                                                                                        \
         EXPECT_TRUE(outcome.Ended);                                                                \
-        EXPECT_EQ(outcome.Output, "held") << #check;                                              \
+        EXPECT_EQ(outcome.Output, "held") << #check;                                               \
     } while (false)

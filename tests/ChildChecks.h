@@ -58,4 +58,6 @@ inline constexpr bool MemoryIsMeasurable = true;
 #endif
 
 // The bound every reader keeps: 32 times the size of its input plus 64 MiB.
-inline long long MemoryBound(long long inputSize) { return 32 * inputSize + (64ll << 20); }
+inline long long MemoryBound(long long inputSize) {
+    return 32 * inputSize + (64ll << 20);
+}

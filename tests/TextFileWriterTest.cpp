@@ -51,9 +51,8 @@ TEST(TextFileWriterTest, AFileThatCannotBeMadeBesideTheTargetLeavesItUntouched) 
     tree.Dir("locked");
     WriteBytes(tree / "locked/old.txt", "old content");
     chmod((tree / "locked/old.txt").c_str(), 0666);
-    const TChildOutcome outcome = RunBoundedChild([&] {
-        return DropToNobody() ? SaveFails(tree / "locked/old.txt", EACCES) : ChildSkipped;
-    });
+    const TChildOutcome outcome = RunBoundedChild(
+        [&] { return DropToNobody() ? SaveFails(tree / "locked/old.txt", EACCES) : ChildSkipped; });
     if (outcome.Output == ChildSkipped)
         GTEST_SKIP() << "cannot become another user here";
     EXPECT_TRUE(outcome.Ended);
