@@ -27,6 +27,7 @@
 #include <QtTest>
 #include <condition_variable>
 #include <memory>
+#include <sys/stat.h>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -171,6 +172,9 @@ private slots:
             << QByteArray("-") << "Twin Seek [work.twc]" << Describe(TOptionRec()) << false;
         QTest::newRow("configuration that cannot be read")
             << QByteArray("/") << "Twin Seek" << Describe(defaults) << true;
+        // Opened as a file, a pipe without a writer would keep the window from ever appearing.
+        QTest::newRow("configuration that is a pipe")
+            << QByteArray("|") << "Twin Seek" << Describe(defaults) << true;
     }
 
     void startUpReadsTheSettings() {
@@ -181,6 +185,8 @@ private slots:
         const QString configPath = WorkPath("work.twc");
         if (config == "/")
             QVERIFY(QDir().mkdir(configPath));
+        else if (config == "|")
+            QVERIFY(mkfifo(QFile::encodeName(configPath).constData(), 0600) == 0);
         else if (!config.isEmpty() && config != "-")
             QVERIFY(WriteFile(configPath, config));
         if (!config.isEmpty())
