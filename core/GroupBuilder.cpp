@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -62,6 +63,29 @@ int OpenDirectory(const std::string& path) {
     return fd;
 }
 
+// Runs `here` on this thread while `helper` runs on a second one. A failure of either (no
+// memory, say) is raised here once both have ended: a thread left running, or an error leaving
+// one, would end the program.
+template <class THere, class THelper> void RunOnBothCores(THere&& here, THelper&& helper) {
+    std::exception_ptr helperFailure;
+    std::thread thread([&] {
+        try {
+            helper();
+        } catch (...) {
+            helperFailure = std::current_exception();
+        }
+    });
+    try {
+        here();
+    } catch (...) {
+        thread.join();
+        throw;
+    }
+    thread.join();
+    if (helperFailure)
+        std::rethrow_exception(helperFailure);
+}
+
 } // namespace
 
 TGroupBuilder::TGroupBuilder(const TPendingFiles& pending, const TNameCollator& collator,
@@ -98,9 +122,8 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>&
         // Two halves sorted on two threads, each with a collator of its own, then merged.
         const auto middle = static_cast<std::ptrdiff_t>(keyCount / 2);
         const TNameCollator second(FCollator);
-        std::thread helper([&] { std::sort(keys.begin() + middle, keys.end(), less(second)); });
-        std::sort(keys.begin(), keys.begin() + middle, less(FCollator));
-        helper.join();
+        RunOnBothCores([&] { std::sort(keys.begin(), keys.begin() + middle, less(FCollator)); },
+                       [&] { std::sort(keys.begin() + middle, keys.end(), less(second)); });
         std::inplace_merge(keys.begin(), keys.begin() + middle, keys.end(), less(FCollator));
     }
 
@@ -113,6 +136,8 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>&
 }
 
 void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
+    if (StatusesHook != nullptr)
+        StatusesHook(begin);
     // One descriptor per directory: looking up every full path again would cost more than the
     // status itself. A directory that is no longer the one the walk read (moved, replaced)
     // contributes nothing, like a vanished one.
@@ -291,9 +316,8 @@ std::deque<TFileInfoEntry> TGroupBuilder::Build() {
         ReadStatuses(0, statCount);
     } else {
         const uint32_t middle = statCount / 2;
-        std::thread helper([&] { ReadStatuses(middle, statCount); });
-        ReadStatuses(0, middle);
-        helper.join();
+        RunOnBothCores([&] { ReadStatuses(0, middle); },
+                       [&] { ReadStatuses(middle, statCount); });
     }
 
     uint32_t position = 0; // how many files the grouping has taken so far

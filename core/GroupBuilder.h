@@ -25,7 +25,12 @@ public:
                   const std::atomic<bool>& stopRequested, std::function<void(int32_t)> onJoin);
 
     // The groups in list order; when a stop ends the grouping early, the groups built so far.
+    // A failure on either thread (no memory) is raised here, after both threads have ended.
     std::deque<TFileInfoEntry> Build();
+
+    // Called at the start of each share of the status reading, on the thread that reads it
+    // (share 0 on the scan thread); tests make it fail there.
+    static inline void (*StatusesHook)(uint32_t firstItem) = nullptr;
 
 private:
     // What a file's status gave, for the files that share their key.

@@ -1,4 +1,5 @@
 #include "ScanThread.h"
+#include "GroupBuilder.h"
 #include "ForkedChild.h"
 #include "RecordingListener.h"
 #include "ScanFixture.h"
@@ -387,6 +388,36 @@ TEST(ScanThreadTest, AFailedScanEndsWithAnEmptyResultAndItsReason) {
         EXPECT_EQ(scan.Result(tree), full) << c.Name;
         EXPECT_EQ(scan.Thread.Failure(), "") << c.Name;
     }
+}
+
+// Which share of the status reading fails: 0 is the scan thread's, the other the helper's.
+std::atomic<bool> failFirstShare{true};
+void FailOneShare(uint32_t firstItem) {
+    if ((firstItem == 0) == failFirstShare.load())
+        throw std::bad_alloc();
+}
+
+TEST(ScanThreadTest, AFailureOnEitherCoreOfTheStatusPhaseEndsTheScan) {
+    // Enough files with shared names that the statuses are read on two threads.
+    TTestTree tree;
+    constexpr int Names = 10001;
+    for (int i = 0; i < Names; ++i) {
+        tree.File("a/" + std::to_string(i));
+        tree.File("b/" + std::to_string(i));
+    }
+    TScan scan;
+    TGroupBuilder::StatusesHook = FailOneShare;
+    for (const bool scanThreadShare : {true, false}) {
+        failFirstShare = scanThreadShare;
+        ASSERT_TRUE(scan.Run(Options(tree.Root()))) << scanThreadShare;
+        EXPECT_EQ(scan.Listener.Messages().back(), (TRecordedMessage{WM_SCAN_DONE, 0, 0}));
+        EXPECT_EQ(scan.List.Count(), 0);
+        EXPECT_EQ(scan.Thread.Failure(), "Out of memory");
+    }
+    TGroupBuilder::StatusesHook = nullptr;
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    EXPECT_EQ(scan.List.Count(), Names);
+    EXPECT_EQ(scan.Thread.Failure(), "");
 }
 
 TEST(ScanThreadTest, NamesTheScanDirectoriesItCannotOpen) {
