@@ -275,8 +275,14 @@ void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t second) 
         SetPanel(1, QStringLiteral("Files to check: %1").arg(first));
         break;
     case WM_SCAN_DONE: {
+        // A failed scan is reported once the scan thread has been let go, so that it does not
+        // wait behind a message box.
+        if (const std::string& failure = ScanThread->Failure(); !failure.empty())
+            QTimer::singleShot(0, this, [this, text = QString::fromUtf8(DisplayText(failure))] {
+                TDesktop::Current().ShowErrorReport(this, text);
+            });
         // Whatever fails in showing the result, the scan is over: the window goes back to idle
-        // with an empty result list, and the error goes on to the error report.
+        // with an empty result, and the error goes on to the error report.
         try {
             SetPanel(1, "Preparing list boxes.");
             ShowPanels();
@@ -288,16 +294,15 @@ void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t second) 
         } catch (...) {
             ResultList.Clear();
             FUi->acStart->setEnabled(true);
+            try {
+                ClearFileList(); // rows shown before the failure go too
+            } catch (...) {
+                // The error being reported is the first one.
+            }
             ShowPanels();
             ActionList1Update();
             throw;
         }
-        // Reported once the scan thread has been let go, so that it does not wait behind a
-        // message box.
-        if (const std::string& failure = ScanThread->Failure(); !failure.empty())
-            QTimer::singleShot(0, this, [this, text = QString::fromUtf8(DisplayText(failure))] {
-                TDesktop::Current().ShowErrorReport(this, text);
-            });
         break;
     }
     default:

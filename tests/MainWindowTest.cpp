@@ -482,6 +482,8 @@ private slots:
         QVERIFY(failed);
         QCOMPARE(FDesktop.Errors, QStringList{"Cannot show the result"});
         QCOMPARE(window.ResultList.Count(), 0);
+        // No half-shown result stays behind: the rows set before the failure are gone.
+        QCOMPARE(window.FileList().rowCount(), 0);
         QVERIFY(window.Form().acOpen->isEnabled());
         QVERIFY(!window.Form().acStop->isEnabled());
 
