@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,8 +68,20 @@ std::string ResolvedTarget(const std::string& fileName) {
     throw EInOutError(ELOOP);
 }
 
+// The process's file mode creation mask, read without changing it.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.compare(0, 6, "Umask:") == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8)) & 0777;
+    return 022;
+}
+
 // Creates a new file beside the target, with the permissions and, where allowed, the owner the
-// target has (or those a new file would get). Returns -1 with errno set on failure.
+// target has (or those a new file would get). It is made private first and opened up only
+// then, so that nobody can open it while it has wider permissions than the target. Returns -1
+// with errno set on failure.
 int CreateBeside(const std::string& target, const struct stat* existing, std::string& name) {
     static std::atomic<unsigned> counter{0};
     const std::string dir = DirectoryOf(target);
@@ -76,21 +89,25 @@ int CreateBeside(const std::string& target, const struct stat* existing, std::st
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = dir + "." + base + ".tmp" + std::to_string(getpid()) + "-" +
                std::to_string(counter++);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST)
             continue;
-        if (fd < 0 || existing == nullptr)
+        if (fd < 0)
             return fd;
         // The owner first: changing it clears set-user-ID bits that the mode then restores.
         // Only root may give a file away; for anyone else the file stays theirs.
-        if ((fchown(fd, existing->st_uid, existing->st_gid) != 0 && errno != EPERM) ||
-            fchmod(fd, existing->st_mode & 07777) != 0) {
+        if (existing != nullptr && fchown(fd, existing->st_uid, existing->st_gid) != 0 &&
+            errno != EPERM) {
             const int error = errno;
             ::close(fd);
             ::unlink(name.c_str());
             errno = error;
             return -1;
         }
+        // A file system that keeps no modes (FAT, some network shares) leaves the file as it
+        // is: the save goes on.
+        const mode_t mode = existing != nullptr ? existing->st_mode & 07777 : 0666 & ~CurrentUmask();
+        (void)fchmod(fd, mode);
         return fd;
     }
     return -1;

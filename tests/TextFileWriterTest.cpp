@@ -115,6 +115,29 @@ TEST(TextFileWriterTest, AReplacedFileKeepsItsModeAndOwner) {
     }
 }
 
+TEST(TextFileWriterTest, TheFileBesideTheTargetIsNeverOpenerThanTheTarget) {
+    TTestTree tree;
+    const std::string secret = tree / "secret.twc";
+    WriteBytes(secret, "old");
+    chmod(secret.c_str(), 0600);
+    const mode_t savedMask = umask(022);
+    {
+        TTextFileWriter out(secret);
+        out.WriteLine("new");
+        for (const std::string& name : Entries(tree.Root())) {
+            if (name.find(".tmp") != std::string::npos) {
+                EXPECT_EQ(StatOf(tree / name).st_mode & 077, 0u) << name;
+            }
+        }
+        out.Close();
+    }
+    EXPECT_EQ(Save(tree / "new.twc"), 0);
+    umask(savedMask);
+    EXPECT_EQ(StatOf(secret).st_mode & 07777, 0600u);
+    // A new file gets what the mask allows, as one made directly would.
+    EXPECT_EQ(StatOf(tree / "new.twc").st_mode & 07777, 0644u);
+}
+
 TEST(TextFileWriterTest, AnotherUsersFileIsReplacedByTheCallersOwn) {
     // Only root may give a file away: for anyone else, refusing to would fail every save.
     if (geteuid() != 0)
