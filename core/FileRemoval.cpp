@@ -20,7 +20,16 @@ TFileRemoval RemoveCopy(const TFileGroup& group, int index,
     std::string reason = LastCopyCheck(group, index, doomed, selectedPaths);
     if (!reason.empty())
         return {TFileRemoval::frKept, std::move(reason)};
-    const int error = doomed.Remove();
+    // Checking the other copies takes time: right before it goes, the file is looked up once
+    // more and must still be the one checked first.
+    const TRecordedFile now(group.Info(index));
+    if (now.State() == TRecordedFile::rfGone)
+        return {TFileRemoval::frGone, {}};
+    if (now.State() != TRecordedFile::rfSame || !now.SameFileAs(doomed))
+        return {TFileRemoval::frKept, now.State() == TRecordedFile::rfSame
+                                          ? TRecordedFile::ChangedText
+                                          : now.ErrorText()};
+    const int error = now.Remove();
     if (error == ENOENT) // taken away between the check and the removal
         return {TFileRemoval::frGone, {}};
     if (error != 0)
