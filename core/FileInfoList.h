@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct TFileInfoEntry {
@@ -44,6 +45,8 @@ public:
     TFileGroup& Groups(int index);
     const TFileGroup& Groups(int index) const;
     std::unique_ptr<TFileGroup> TakeGroup(int index);
+    // Hands over every entry, in list order, and leaves the list empty.
+    std::deque<TFileInfoEntry> TakeEntries() { return std::exchange(FEntries, {}); }
     TFileInfoRec FirstInfo(int index) const;
     float GroupSpace(int index) const;
     std::string GroupSpaceText(int index) const;

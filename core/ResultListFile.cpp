@@ -213,8 +213,12 @@ TLoadOutcome Read(TByteSource& source, TFileInfoList& resultList, int32_t& files
 
         TDirRef lastDir;
         while (!reader.AtEnd()) {
-            TFileInfoEntry entry{reader.ReadText(), std::make_unique<TFileGroup>()};
+            TFileInfoEntry entry{reader.ReadText(), nullptr};
             const int32_t count = reader.ReadInt32();
+            // A group without copies holds no group object: a file of such groups alone would
+            // otherwise take more memory than its bound.
+            if (count > 0)
+                entry.Group = std::make_unique<TFileGroup>();
             // Copies that lie wholly beyond the end of the data are not made up: a count of two
             // billion must not fill the memory with empty records. Room for the copies is taken
             // once, so that growing never holds the records twice.

@@ -7,15 +7,12 @@ void RemoveSingleFileGroups(TFileInfoList& resultList) {
 }
 
 std::vector<TResultRow> TakeRows(TFileInfoList& resultList) {
+    // The names are moved, not copied: a big result would otherwise be held twice.
+    std::deque<TFileInfoEntry> entries = resultList.TakeEntries();
     std::vector<TResultRow> rows;
-    rows.reserve(static_cast<size_t>(resultList.Count()));
-    for (int index = 0; index < resultList.Count(); ++index) {
-        auto group = resultList.TakeGroup(index);
-        if (!group)
-            group = std::make_unique<TFileGroup>();
-        rows.push_back({resultList.Key(index), std::move(group)});
-    }
-    resultList.Clear();
+    rows.reserve(entries.size());
+    for (TFileInfoEntry& entry : entries)
+        rows.push_back({std::move(entry.Key), std::move(entry.Group)});
     return rows;
 }
 

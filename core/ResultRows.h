@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// One row of the duplicate list: a duplicated name key and the group it owns.
+// One row of the duplicate list: a duplicated name key and the group it owns (none for a name
+// without copies, as a loaded list may hold).
 struct TResultRow {
     std::string Caption;
     std::unique_ptr<TFileGroup> Group;

@@ -435,7 +435,8 @@ bool MayOpen(QWidget* parent, const std::string& path, bool folderOnly) {
 
 void TfrmTwinseek::acDeleteExecute() {
     const int fileRow = SelectedFileRow();
-    if (fileRow < 0)
+    // A name without copies (a loaded list may hold one) has nothing to delete.
+    if (fileRow < 0 || !FFileList->Row(fileRow).Group)
         return;
     TFileGroup& group = *FFileList->Row(fileRow).Group;
     QStringList gone;

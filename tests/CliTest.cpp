@@ -1,3 +1,4 @@
+#include "ChildChecks.h"
 #include "TestTree.h"
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -20,6 +22,7 @@ struct TRun {
     int Status = -1;
     std::string Out;
     std::string Err;
+    long long PeakMemory = 0; // bytes, of a direct run
 };
 
 // Runs twinseek-cli through the shell, with standard error captured in a file (so it is not a
@@ -112,9 +115,11 @@ TRun RunDirect(const std::vector<std::string>& arguments, const TSetup& setup = 
         close(master);
     }
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child)
         return run;
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.PeakMemory = static_cast<long long>(usage.ru_maxrss) * 1024;
     run.Out = setup.OutTerminal ? terminal : ReadBytes(scratch / "out");
     run.Err = setup.ErrTerminal ? terminal : ReadBytes(scratch / "err");
     return run;
@@ -454,6 +459,22 @@ TEST(CliTest, ALineBreakInAnOptionPlantsNothing) {
               "twinseek-cli: The scan, exclude or mask text holds a line break or byte 26, or is "
               "longer than 1 MiB; the result list was not saved.\n");
     EXPECT_FALSE(std::ifstream(out / "r.twl").is_open());
+}
+
+TEST(CliTest, ShowingALoadedListStaysWithinTheReadersMemoryBound) {
+    if (!MemoryIsMeasurable)
+        GTEST_SKIP() << "memory is not measured under a sanitizer";
+    // The smallest group a list can hold, ten million times: a name without copies.
+    TTestTree tree;
+    const std::string list = tree / "empty-groups.twl";
+    std::string bytes = "Twinseek saved result version 1.3\r\n\r\n\r\n*.*\r\n1\r\n"
+                        " 0.00000000000000E+0000\r\n";
+    for (int i = 0; i < 10000000; ++i)
+        bytes += "\r0\r";
+    WriteBytes(list, bytes);
+    const TRun run = RunDirect({"--load-list", list, "--report", "/dev/null"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_LE(run.PeakMemory, MemoryBound(static_cast<long long>(bytes.size())));
 }
 
 } // namespace
