@@ -571,6 +571,33 @@ private slots:
                                                           TRecordedFile::ChangedText});
     }
 
+    // A loaded list may name a file without copies: its row shows, sorts, saves and deletes
+    // nothing, like any other.
+    void aLoadedNameWithoutCopies() {
+        const QString list = WorkPath("empty.twl");
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Twinseek saved result version 1.3\r\n\r\n\r\n*.*\r\n2\r\n"
+                   " 0.00000000000000E+0000\r\nlonely.txt\r\n0\r\nother.txt\r\n-3\r\n");
+        file.close();
+        TfrmTwinseek window;
+        window.LoadResultList(list);
+        window.ShowResult();
+        QCOMPARE(Column0(window.FileList()), (QStringList{"lonely.txt", "other.txt"}));
+        window.lvFilesColumnClick(3);
+        SelectPaths(window, 0, {});
+        QCOMPARE(window.PathList().rowCount(), 0);
+        window.acDeleteExecute();
+        window.Form().acShowNotepad->trigger();
+        QVERIFY(FDesktop.Messages.isEmpty());
+        FDesktop.Answers = {{1, list}};
+        window.Form().acSave->trigger();
+        QVERIFY(FDesktop.Errors.isEmpty());
+        window.LoadResultList(list);
+        window.ShowResult();
+        QCOMPARE(Column0(window.FileList()), (QStringList{"lonely.txt", "other.txt"}));
+    }
+
     // Copies that vanished behind the window's back are taken off the list, not reported as
     // failures: the loop goes on, and one message afterwards names them all.
     void copiesAlreadyGone() {
