@@ -1,6 +1,7 @@
 #include "DirWalker.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -160,21 +161,21 @@ bool TDirWalker::Reopen(std::vector<TFrame>& stack, const std::string& path) con
     return true;
 }
 
-void TDirWalker::ScanRoot(const std::string& root) {
+int TDirWalker::ScanRoot(const std::string& root) {
     if (root.empty() || Stopped())
-        return;
+        return 0;
     std::string path = root;
     if (path.back() != '/')
         path += '/';
 
     const int rootFd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0)
-        return;
+        return errno;
     struct stat info {};
     if (fstat(rootFd, &info) != 0 || FVirtual.IsVirtual(info.st_dev, rootFd) ||
         !FWalked.insert({info.st_dev, info.st_ino}).second) {
         close(rootFd);
-        return;
+        return 0;
     }
 
     // path always begins with the path of every level on the stack.
@@ -237,4 +238,5 @@ void TDirWalker::ScanRoot(const std::string& root) {
         }
         ReadDirectory(stack.back(), path, stack.back().Subdirs);
     }
+    return 0;
 }

@@ -41,7 +41,9 @@ public:
 
     // Walks one scan directory. The scan directory itself is not counted and not tested against
     // the exclude list or the trash rule; when it is a symbolic link, the link is followed.
-    void ScanRoot(const std::string& root);
+    // Returns the errno value of a scan directory that cannot be opened, else 0 (also for one
+    // passed by on purpose: an empty entry, a virtual file system, a directory walked before).
+    int ScanRoot(const std::string& root);
 
     int DirectoriesRead() const { return FDirectoriesRead; }
 

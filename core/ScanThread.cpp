@@ -6,10 +6,7 @@
 #include "PendingFiles.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <new>
-#include <unistd.h>
 
 namespace {
 
@@ -148,22 +145,6 @@ void TScanThread::Execute() {
     }
 }
 
-void TScanThread::CheckRoot(const std::string& dir) {
-    // The walk passes a scan directory it cannot open by in silence, as it does every other
-    // directory; the owner is told about scan directories, which the user named. They are
-    // opened here as the walk opens them.
-    if (dir.empty() || FStopRequested)
-        return;
-    const std::string path = dir.back() == '/' ? dir : dir + '/';
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        close(fd);
-        return;
-    }
-    const int errorCode = errno;
-    FRootFailures.push_back({dir, errorCode});
-}
-
 int32_t TScanThread::RunScan() {
     TPendingFiles pending;
     FResultList.Clear();
@@ -176,10 +157,11 @@ int32_t TScanThread::RunScan() {
         TDirWalker walker(std::move(masks), FExcludeDirs, FStopRequested, collector);
         if (FaultHook != nullptr)
             FaultHook(TScanStep::Walk);
-        for (const std::string& dir : FSearchDirs) {
-            CheckRoot(dir);
-            walker.ScanRoot(dir); // an empty entry names no directory and is passed by
-        }
+        // Only scan directories that cannot be opened are kept for the owner to report: the
+        // user named them, while a subdirectory that cannot be read is passed by in silence.
+        for (const std::string& dir : FSearchDirs)
+            if (const int errorCode = walker.ScanRoot(dir); errorCode != 0)
+                FRootFailures.push_back({dir, errorCode});
     }
 
     pending.EndCollecting();

@@ -67,7 +67,6 @@ private:
     void Execute();
     // The files read, or 0 after a stop during the walk.
     int32_t RunScan();
-    void CheckRoot(const std::string& dir);
     void Send(uint32_t message, int32_t first, int32_t second);
 
     bool FHasIgnoreChars = false;
