@@ -19,7 +19,7 @@ std::string LastCopyCheck(const TFileGroup& group, int index, const TRecordedFil
 // is not a symbolic link that the walk would refuse. Returns "" when it may, else the reason.
 std::string OpenCheck(const std::string& path, bool folderOnly);
 
-// The folder of a copy: its path up to and including the last "/".
+// The folder of a copy: its path up to and including the last "/", or "" for a bare name.
 std::string DirectoryPart(const std::string& path);
 
 // The system's text for an errno value.

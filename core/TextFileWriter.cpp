@@ -1,5 +1,6 @@
 #include "TextFileWriter.h"
 
+#include "FileActions.h"
 #include "IoError.h"
 
 #include <atomic>
@@ -18,12 +19,6 @@ constexpr int MaxLinkHops = 40;
 // The temporary name holds at most this much of the target's name, so that it stays within
 // the 255 bytes a name may have.
 constexpr size_t MaxBaseInTemporary = 200;
-
-// The directory part of a path, with its "/", or "" for a bare name.
-std::string DirectoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 // The text of a symbolic link, however long.
 std::string LinkText(const std::string& link) {
@@ -60,7 +55,7 @@ std::string ResolvedTarget(const std::string& fileName) {
         struct stat info {};
         if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
             return path;
-        const std::string dir = DirectoryOf(path);
+        const std::string dir = DirectoryPart(path);
         CheckLinkIsTrusted(info, dir);
         const std::string text = LinkText(path);
         path = !text.empty() && text.front() == '/' ? text : dir + text;
@@ -84,7 +79,7 @@ mode_t CurrentUmask() {
 // with errno set on failure.
 int CreateBeside(const std::string& target, const struct stat* existing, std::string& name) {
     static std::atomic<unsigned> counter{0};
-    const std::string dir = DirectoryOf(target);
+    const std::string dir = DirectoryPart(target);
     const std::string base = target.substr(dir.size(), MaxBaseInTemporary);
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = dir + "." + base + ".tmp" + std::to_string(getpid()) + "-" +
