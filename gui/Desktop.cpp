@@ -22,12 +22,17 @@ TDesktop& TDesktop::Current() {
 
 void TDesktop::SetCurrent(TDesktop* desktop) { current = desktop; }
 
+QString ShownText(const std::string& bytes) { return QString::fromStdString(DisplayText(bytes)); }
+
+void ReportError(QWidget* parent, const std::string& text) {
+    TDesktop::Current().ShowErrorReport(parent, ShownText(text));
+}
+
 void RunAction(QWidget* parent, const std::function<void()>& action) {
     try {
         action();
     } catch (const std::exception& error) {
-        // An error text may carry a file name, with any byte in it.
-        TDesktop::Current().ShowErrorReport(parent, QString::fromUtf8(DisplayText(error.what())));
+        ReportError(parent, error.what());
     }
 }
 

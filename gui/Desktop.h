@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -65,8 +66,15 @@ public:
 // the field codes replaced, the file as one argument of its own. Empty when there is no Exec.
 QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& file);
 
-// Runs a user action; an error it does not catch ends it and reaches the general error report,
-// its text shown with C escapes for the controls and stray bytes a file name may hold.
+// Text that may hold a file name, as a message box shows it: the controls and stray bytes a name
+// may hold are written as C escapes.
+QString ShownText(const std::string& bytes);
+
+// The general error report for an error text, which may hold a file name.
+void ReportError(QWidget* parent, const std::string& text);
+
+// Runs a user action; an error it does not catch ends it and reaches the general error report
+// (ReportError).
 // Errors are caught here, where the action was started, rather than after they passed through
 // the toolkit's own code, which does not expect them.
 void RunAction(QWidget* parent, const std::function<void()>& action);

@@ -1,7 +1,6 @@
 #include "TwinseekApplication.h"
 
 #include "Desktop.h"
-#include "DisplayText.h"
 
 #include <QIcon>
 
@@ -21,7 +20,7 @@ bool TTwinseekApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        TDesktop::Current().ShowErrorReport(activeWindow(), QString::fromUtf8(DisplayText(error.what())));
+        ReportError(activeWindow(), error.what());
     } catch (...) {
         TDesktop::Current().ShowErrorReport(activeWindow(), QString());
     }

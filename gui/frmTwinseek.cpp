@@ -3,7 +3,6 @@
 #include "AboutBox.h"
 #include "ConfigFile.h"
 #include "DesignScale.h"
-#include "DisplayText.h"
 #include "FileActions.h"
 #include "FileRemoval.h"
 #include "ResultListFile.h"
@@ -72,7 +71,7 @@ TfrmTwinseek::TfrmTwinseek(QWidget* parent)
         LoadSettings();
     } catch (const std::exception& error) {
         // The remaining steps are skipped: the defaults and the plain title stay.
-        TDesktop::Current().ShowErrorReport(this, QString::fromUtf8(DisplayText(error.what())));
+        ReportError(this, error.what());
     }
     Splitter1Moved();
     FUi->lvFiles->setFocus();
@@ -99,7 +98,7 @@ TfrmTwinseek::~TfrmTwinseek() {
     try {
         WriteSettingsConfigFileName(QFile::encodeName(ConfigFileName).toStdString());
     } catch (const std::exception& error) {
-        TDesktop::Current().ShowErrorReport(nullptr, QString::fromUtf8(DisplayText(error.what())));
+        ReportError(nullptr, error.what());
     }
 }
 
@@ -278,9 +277,7 @@ void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t second) 
         // A failed scan is reported once the scan thread has been let go, so that it does not
         // wait behind a message box.
         if (const std::string& failure = ScanThread->Failure(); !failure.empty())
-            QTimer::singleShot(0, this, [this, text = QString::fromUtf8(DisplayText(failure))] {
-                TDesktop::Current().ShowErrorReport(this, text);
-            });
+            QTimer::singleShot(0, this, [this, failure] { ReportError(this, failure); });
         // Whatever fails in showing the result, the scan is over: the window goes back to idle
         // with an empty result, and the error goes on to the error report.
         try {
@@ -406,11 +403,6 @@ int TfrmTwinseek::SelectedFileRow() const {
 
 namespace {
 
-// A name as a message box shows it: control characters and bytes that are not UTF-8 escaped.
-QString ShownName(const std::string& path) {
-    return QString::fromStdString(DisplayText(path));
-}
-
 // A name as the desktop's services take it.
 QString LocalName(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -426,7 +418,7 @@ bool MayOpen(QWidget* parent, const std::string& path, bool folderOnly) {
                              ? QStringLiteral("Could not open folder: %1 \n\nError message: %2")
                              : QStringLiteral("Could not open file: %1 \n\nError message: %2");
     TDesktop::Current().ShowMessage(parent,
-                                    text.arg(ShownName(folderOnly ? DirectoryPart(path) : path),
+                                    text.arg(ShownText(folderOnly ? DirectoryPart(path) : path),
                                              QString::fromLocal8Bit(refusal.c_str())));
     return false;
 }
@@ -451,11 +443,11 @@ void TfrmTwinseek::acDeleteExecute() {
         if (removal.Outcome == TFileRemoval::frKept) {
             TDesktop::Current().ShowMessage(
                 this, QStringLiteral("Could not delete file: %1 \n\nError message: %2")
-                          .arg(ShownName(path), QString::fromLocal8Bit(removal.ErrorText.c_str())));
+                          .arg(ShownText(path), QString::fromLocal8Bit(removal.ErrorText.c_str())));
             break;
         }
         if (removal.Outcome == TFileRemoval::frGone)
-            gone << ShownName(path);
+            gone << ShownText(path);
         // The file is gone: now its entry and its row go.
         FPathList->RemoveRow(row);
     }
