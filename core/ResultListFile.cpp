@@ -216,15 +216,15 @@ TLoadOutcome Read(TByteSource& source, TFileInfoList& resultList, int32_t& files
             TFileInfoEntry entry{reader.ReadText(), nullptr};
             const int32_t count = reader.ReadInt32();
             // A group without copies holds no group object: a file of such groups alone would
-            // otherwise take more memory than its bound.
-            if (count > 0)
+            // otherwise take more memory than its bound. Copies that lie wholly beyond the end
+            // of the data are not made up: a count of two billion must not fill the memory with
+            // empty records. Room for the copies is taken once, so that growing never holds the
+            // records twice.
+            if (count > 0) {
                 entry.Group = std::make_unique<TFileGroup>();
-            // Copies that lie wholly beyond the end of the data are not made up: a count of two
-            // billion must not fill the memory with empty records. Room for the copies is taken
-            // once, so that growing never holds the records twice.
-            if (count > 0)
                 entry.Group->Reserve(static_cast<size_t>(std::min<uint64_t>(
                     static_cast<uint64_t>(count), reader.Remaining() / SmallestCopy + 1)));
+            }
             for (int32_t i = 0; i < count && !reader.AtEnd(); ++i) {
                 TFileInfoRec info = FileInfoForPath(reader.ReadText());
                 // Consecutive copies in one directory share its string.

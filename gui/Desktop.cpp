@@ -22,7 +22,9 @@ TDesktop& TDesktop::Current() {
 
 void TDesktop::SetCurrent(TDesktop* desktop) { current = desktop; }
 
-QString ShownText(const std::string& bytes) { return QString::fromStdString(DisplayText(bytes)); }
+QString ShownText(const std::string& bytes) {
+    return QString::fromStdString(DisplayText(bytes));
+}
 
 void ReportError(QWidget* parent, const std::string& text) {
     TDesktop::Current().ShowErrorReport(parent, ShownText(text));
