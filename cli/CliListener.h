@@ -15,7 +15,7 @@
 // takes the result over just as the window does (single-file groups dropped, rows in result
 // order, the totals), then lets the main thread go on.
 class TCliListener : public TScanListener {
-public:
+  public:
     TCliListener(TFileInfoList& resultList, FILE* progress, TLocaleFormats formats);
 
     void Start();
@@ -27,7 +27,7 @@ public:
     int32_t FilesRead() const { return FFilesRead; }
     double ElapsedTime() const { return FElapsedTime; }
 
-private:
+  private:
     double DaysSinceStart() const;
     void ShowProgress(const std::string& text, bool force);
 

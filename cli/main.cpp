@@ -113,7 +113,8 @@ int Run(int argc, char** argv) {
     TArguments args;
     app.add_option("--scan", args.ScanPath,
                    "Directories to scan, as a list text (entries separated by \";\", quoted with "
-                   "\"\" when they hold blanks); default " + std::string(DefaultScanPath));
+                   "\"\" when they hold blanks); default " +
+                       std::string(DefaultScanPath));
     app.add_option("--exclude", args.ExcludePath,
                    "Directories not to enter, as a list text (full paths without a trailing /)");
     app.add_option("--types", args.FileTypes,

@@ -40,8 +40,8 @@ std::string HomeTrashPath() {
 
 TDirWalker::TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string> excludeDirs,
                        const std::atomic<bool>& stopRequested, TWalkSink& sink)
-    : FMasks(std::move(masks)), FExcludeDirs(std::move(excludeDirs)),
-      FStopRequested(stopRequested), FSink(sink) {
+    : FMasks(std::move(masks)), FExcludeDirs(std::move(excludeDirs)), FStopRequested(stopRequested),
+      FSink(sink) {
     const std::string trash = HomeTrashPath();
     struct stat info {};
     if (!trash.empty() && stat(trash.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -210,7 +210,8 @@ int TDirWalker::ScanRoot(const std::string& root) {
         if (IsExcluded(path))
             continue;
 
-        const int fd = openat(top.Fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd =
+            openat(top.Fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         struct stat sub {};
         const bool known = fd >= 0 ? fstat(fd, &sub) == 0
                                    : fstatat(top.Fd, name.c_str(), &sub, AT_SYMLINK_NOFOLLOW) == 0;

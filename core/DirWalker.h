@@ -13,7 +13,7 @@
 
 // What the walk reports: each collected file, and each subdirectory it is about to enter.
 class TWalkSink {
-public:
+  public:
     virtual ~TWalkSink() = default;
     // A directory (ending in "/", with the device and inode the walk saw) is about to deliver
     // its first file; returns its index.
@@ -35,7 +35,7 @@ public:
 // the directory the walk listed (same device and inode), its remaining subdirectories are passed
 // by, as if it had vanished.
 class TDirWalker {
-public:
+  public:
     TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string> excludeDirs,
                const std::atomic<bool>& stopRequested, TWalkSink& sink);
 
@@ -47,7 +47,7 @@ public:
 
     int DirectoriesRead() const { return FDirectoriesRead; }
 
-private:
+  private:
     // The entries of one directory: names side by side in one buffer.
     struct TEntry {
         uint32_t Offset;

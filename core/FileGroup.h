@@ -8,7 +8,7 @@
 // The copies of one duplicated name, in the order in which they joined. The first copy is the
 // one new files are compared with. The full path of a copy is its record's Dir and Name.
 class TFileGroup {
-public:
+  public:
     int Count() const { return static_cast<int>(FFiles.size()); }
     bool IsEmpty() const { return FFiles.empty(); }
 
@@ -22,7 +22,7 @@ public:
     // Sum of all sizes, every copy counted, accumulated in single precision from 0.
     float Space() const;
 
-private:
+  private:
     std::vector<TFileInfoRec> FFiles;
 };
 

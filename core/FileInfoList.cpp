@@ -107,7 +107,9 @@ void TFileInfoList::RemoveIf(const std::function<bool(const TFileInfoEntry&)>& p
     FEntries.erase(std::remove_if(FEntries.begin(), FEntries.end(), predicate), FEntries.end());
 }
 
-void TFileInfoList::AddToGroup(int index, TFileInfoRec info) { Groups(index).Add(std::move(info)); }
+void TFileInfoList::AddToGroup(int index, TFileInfoRec info) {
+    Groups(index).Add(std::move(info));
+}
 
 TFileGroup& TFileInfoList::Groups(int index) {
     TFileInfoEntry& entry = Entry(index);
@@ -133,6 +135,10 @@ TFileInfoRec TFileInfoList::FirstInfo(int index) const {
     return group.Info(0);
 }
 
-float TFileInfoList::GroupSpace(int index) const { return Groups(index).Space(); }
+float TFileInfoList::GroupSpace(int index) const {
+    return Groups(index).Space();
+}
 
-std::string TFileInfoList::GroupSpaceText(int index) const { return FormatSize(GroupSpace(index)); }
+std::string TFileInfoList::GroupSpaceText(int index) const {
+    return FormatSize(GroupSpace(index));
+}

@@ -4,8 +4,8 @@
 #include "FileInfoRec.h"
 #include "NameCollator.h"
 
-#include <functional>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,7 +21,7 @@ struct TFileInfoEntry {
 // user's collation. Equal keys are allowed; a new key goes before the keys equal to it, so a
 // lookup finds the newest of them. The list owns its groups until TakeGroup hands one over.
 class TFileInfoList {
-public:
+  public:
     TFileInfoList() = default;
     TFileInfoList(const TFileInfoList&) = delete;
     TFileInfoList& operator=(const TFileInfoList&) = delete;
@@ -59,7 +59,7 @@ public:
 
     const TNameCollator& Collator() const { return FCollator; }
 
-private:
+  private:
     const TFileInfoEntry& Entry(int index) const;
     TFileInfoEntry& Entry(int index);
     size_t LowerBound(std::string_view key) const;

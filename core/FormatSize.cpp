@@ -54,4 +54,6 @@ std::string FormatSize(float value, const TLocaleFormats& formats) {
     return text;
 }
 
-std::string FormatSize(float value) { return FormatSize(value, TLocaleFormats::Current()); }
+std::string FormatSize(float value) {
+    return FormatSize(value, TLocaleFormats::Current());
+}

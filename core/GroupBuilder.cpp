@@ -94,7 +94,8 @@ TGroupBuilder::TGroupBuilder(const TPendingFiles& pending, const TNameCollator& 
     : FPending(pending), FCollator(collator), FCompareMode(compareMode),
       FStopRequested(stopRequested), FOnJoin(std::move(onJoin)) {}
 
-void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>& classStarts) const {
+void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
+                             std::vector<uint32_t>& classStarts) const {
     const uint32_t keyCount = FPending.KeyCount();
     keys.resize(keyCount);
     // ASCII keys carry a prefix of their character ranks, which settles most comparisons
@@ -224,7 +225,8 @@ void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firs
         if (groups.size() <= LinearSearchLimit) {
             // Groups with an equal key stand newest first; the first that matches takes the file.
             for (size_t g = groups.size(); g-- > 0;) {
-                if (groups[g].KeyId == keyId && sameFile(*StatusOf(files[groups[g].First]), status)) {
+                if (groups[g].KeyId == keyId &&
+                    sameFile(*StatusOf(files[groups[g].First]), status)) {
                     found = g;
                     break;
                 }
@@ -316,8 +318,7 @@ std::deque<TFileInfoEntry> TGroupBuilder::Build() {
         ReadStatuses(0, statCount);
     } else {
         const uint32_t middle = statCount / 2;
-        RunOnBothCores([&] { ReadStatuses(0, middle); },
-                       [&] { ReadStatuses(middle, statCount); });
+        RunOnBothCores([&] { ReadStatuses(0, middle); }, [&] { ReadStatuses(middle, statCount); });
     }
 
     uint32_t position = 0; // how many files the grouping has taken so far

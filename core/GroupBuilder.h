@@ -19,7 +19,7 @@
 // Sizes and times are read only now, and only for files whose key is not unique; a file that
 // vanished since the walk, or is no regular file any more, is left out.
 class TGroupBuilder {
-public:
+  public:
     // onJoin receives the number of files left to check each time a file joins a group.
     TGroupBuilder(const TPendingFiles& pending, const TNameCollator& collator, int32_t compareMode,
                   const std::atomic<bool>& stopRequested, std::function<void(int32_t)> onJoin);
@@ -32,7 +32,7 @@ public:
     // (share 0 on the scan thread); tests make it fail there.
     static inline void (*StatusesHook)(uint32_t firstItem) = nullptr;
 
-private:
+  private:
     // What a file's status gave, for the files that share their key.
     struct TStatus {
         int64_t Size = 0;

@@ -11,7 +11,7 @@ inline constexpr size_t MaxIniFileSize = size_t(16) << 20;
 
 // A failure with the text the user sees, such as "Cannot open file /x/y.twc".
 class EFileError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -20,7 +20,7 @@ public:
 // regard to letter case, the first of equal names winning; a value is everything after the first
 // "=" of its line. Writing gives "[section]", its lines and an empty line per section, CR LF.
 class TIniFile {
-public:
+  public:
     TIniFile() = default;
     explicit TIniFile(std::string_view text);
 
@@ -50,7 +50,7 @@ public:
     // The integer rules on their own: nullopt-like false when the text is no integer.
     static bool ParseInteger(std::string_view text, int32_t& value);
 
-private:
+  private:
     struct TSection {
         std::string Name;
         std::vector<std::string> Lines;

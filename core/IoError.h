@@ -5,14 +5,14 @@
 
 // A failed file operation, carrying the text the user sees ("File not found", "Disk full", ...).
 class EInOutError : public std::runtime_error {
-public:
+  public:
     EInOutError(int errorCode, const std::string& text)
         : std::runtime_error(text), FErrorCode(errorCode) {}
     explicit EInOutError(int errorCode);
 
     int ErrorCode() const { return FErrorCode; }
 
-private:
+  private:
     int FErrorCode;
 };
 

@@ -50,7 +50,7 @@ std::vector<std::string> SplitListText(std::string_view text) {
             }
         } else {
             const size_t start = i;
-            while (i < n && static_cast<unsigned char>(s[i]) > 32 && s[i] != ',')
+            while (i<n&& static_cast<unsigned char>(s[i])> 32 && s[i] != ',')
                 ++i;
             entry = s.substr(start, i - start);
         }

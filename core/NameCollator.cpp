@@ -3,18 +3,19 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <vector>
 #include <stdexcept>
 #include <string>
 #include <unicode/ucol.h>
-#include <unicode/uset.h>
 #include <unicode/uloc.h>
+#include <unicode/uset.h>
+#include <vector>
 
 namespace {
 
 UCollator* OpenUserCollator() {
     const char* locale = uloc_getDefault();
-    if (locale == nullptr || std::strstr(locale, "POSIX") != nullptr || std::strcmp(locale, "c") == 0)
+    if (locale == nullptr || std::strstr(locale, "POSIX") != nullptr ||
+        std::strcmp(locale, "c") == 0)
         locale = "";
     UErrorCode status = U_ZERO_ERROR;
     UCollator* collator = ucol_open(locale, &status);
@@ -39,7 +40,9 @@ bool IsAscii(std::string_view text) {
 
 // Opening the collation and deriving its ASCII table cost milliseconds; every list after the
 // first copies what the first one built.
-TNameCollator::TNameCollator(TPrototypeTag) : FCollator(OpenUserCollator()) { BuildAsciiTable(); }
+TNameCollator::TNameCollator(TPrototypeTag) : FCollator(OpenUserCollator()) {
+    BuildAsciiTable();
+}
 
 TNameCollator::TNameCollator() : TNameCollator(Prototype()) {}
 
@@ -48,8 +51,7 @@ const TNameCollator& TNameCollator::Prototype() {
     return prototype;
 }
 
-TNameCollator::TNameCollator(const TNameCollator& other)
-    : FHasAsciiTable(other.FHasAsciiTable) {
+TNameCollator::TNameCollator(const TNameCollator& other) : FHasAsciiTable(other.FHasAsciiTable) {
     UErrorCode status = U_ZERO_ERROR;
     FCollator = ucol_clone(other.FCollator, &status);
     if (U_FAILURE(status))
@@ -57,7 +59,9 @@ TNameCollator::TNameCollator(const TNameCollator& other)
     std::copy(std::begin(other.FRank), std::end(other.FRank), std::begin(FRank));
 }
 
-TNameCollator::~TNameCollator() { ucol_close(FCollator); }
+TNameCollator::~TNameCollator() {
+    ucol_close(FCollator);
+}
 
 int TNameCollator::Compare(std::string_view a, std::string_view b) const {
     if (FHasAsciiTable && IsAscii(a) && IsAscii(b))
@@ -83,8 +87,7 @@ void TNameCollator::BuildAsciiTable() {
         UChar32 end = 0;
         UChar text[64];
         UErrorCode itemStatus = U_ZERO_ERROR;
-        const int32_t length =
-            uset_getItem(contractions, i, &start, &end, text, 64, &itemStatus);
+        const int32_t length = uset_getItem(contractions, i, &start, &end, text, 64, &itemStatus);
         if (length > 0) {
             bool ascii = true;
             for (int32_t c = 0; c < length; ++c)
@@ -118,9 +121,8 @@ void TNameCollator::BuildAsciiTable() {
         if (!ignorable)
             characters.push_back(ch);
     }
-    std::stable_sort(characters.begin(), characters.end(), [&](char a, char b) {
-        return compare(FCollator, &a, 1, &b, 1) < 0;
-    });
+    std::stable_sort(characters.begin(), characters.end(),
+                     [&](char a, char b) { return compare(FCollator, &a, 1, &b, 1) < 0; });
     int rank = 0;
     for (size_t i = 0; usable && i < characters.size(); ++i) {
         const bool equal =
@@ -163,8 +165,8 @@ int TNameCollator::CompareKnownAscii(std::string_view a, std::string_view b) con
             ++j;
         if (i == a.size() || j == b.size())
             return (i == a.size() ? 0 : 1) - (j == b.size() ? 0 : 1);
-        const int difference = FRank[static_cast<unsigned char>(a[i])] -
-                               FRank[static_cast<unsigned char>(b[j])];
+        const int difference =
+            FRank[static_cast<unsigned char>(a[i])] - FRank[static_cast<unsigned char>(b[j])];
         if (difference != 0)
             return difference < 0 ? -1 : 1;
         ++i;

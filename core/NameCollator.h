@@ -9,7 +9,7 @@ struct UCollator;
 // strength). In the C and POSIX locales ICU's default collation keeps capitals and small letters
 // apart, so the root collation takes its place there.
 class TNameCollator {
-public:
+  public:
     TNameCollator();
     TNameCollator(const TNameCollator& other);
     TNameCollator& operator=(const TNameCollator&) = delete;
@@ -38,7 +38,7 @@ public:
     // Compare for two texts that AsciiPrefix accepted.
     int CompareKnownAscii(std::string_view a, std::string_view b) const;
 
-private:
+  private:
     struct TPrototypeTag {};
     explicit TNameCollator(TPrototypeTag);
     static const TNameCollator& Prototype();

@@ -17,7 +17,9 @@ uint32_t HashText(std::string_view text) {
 
 } // namespace
 
-TPendingFiles::TPendingFiles() { FKeySlots.assign(1024, 0); }
+TPendingFiles::TPendingFiles() {
+    FKeySlots.assign(1024, 0);
+}
 
 void TPendingFiles::Clear() {
     FBlocks.clear();

@@ -13,7 +13,7 @@
 // with its name key. Names and keys live in shared blocks and every distinct key is stored once,
 // so a million files cost a few dozen bytes each.
 class TPendingFiles {
-public:
+  public:
     TPendingFiles();
 
     // Registers a directory (ending in "/") with the device and inode the walk saw, and returns
@@ -42,7 +42,7 @@ public:
         return Text(FKeys[keyId].Text, FKeys[keyId].Length);
     }
 
-private:
+  private:
     // Texts are stored in blocks of 1 MiB and referred to by block number and offset, which
     // keeps a file's entry at 16 bytes.
     static constexpr unsigned BlockBits = 20;

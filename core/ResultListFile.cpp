@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cmath>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -27,10 +27,8 @@ constexpr size_t SmallestCopy = 9;
 // The bytes of a result list file up to its physical end or its first Ctrl-Z, read in blocks
 // from a descriptor or taken from memory.
 class TByteSource {
-public:
-    TByteSource(int fd, uint64_t fileSize) : FFd(fd), FUnread(fileSize) {
-        FBuffer.resize(65536);
-    }
+  public:
+    TByteSource(int fd, uint64_t fileSize) : FFd(fd), FUnread(fileSize) { FBuffer.resize(65536); }
     explicit TByteSource(std::string_view data) : FData(data) {}
 
     bool AtEnd() { return Peek() < 0; }
@@ -49,7 +47,7 @@ public:
     // The bytes still to come as far as known (a file may grow while it is read).
     uint64_t Remaining() const { return FData.size() - FPos + FUnread; }
 
-private:
+  private:
     bool Refill() {
         if (FFd < 0 || FEnded)
             return false;
@@ -79,7 +77,7 @@ private:
 };
 
 class TResultListReader {
-public:
+  public:
     explicit TResultListReader(TByteSource& source) : FSource(source) {}
 
     // Everything up to the next CR; then the CR and an LF right after it. A longer line than
@@ -158,7 +156,7 @@ public:
     bool AtEnd() { return FSource.AtEnd(); }
     uint64_t Remaining() const { return FSource.Remaining(); }
 
-private:
+  private:
     void SkipLineEnd() {
         if (FSource.Peek() == '\r') {
             FSource.Skip();

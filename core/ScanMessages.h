@@ -15,7 +15,7 @@ inline constexpr uint32_t WM_SCAN_DONE = WM_USER + 3;
 // when ScanMessage has returned, so a listener that hands the message to another thread must wait
 // there until it has been handled. WM_SCAN_DONE is the moment to read the result list.
 class TScanListener {
-public:
+  public:
     virtual ~TScanListener() = default;
     virtual void ScanMessage(uint32_t message, int32_t first, int32_t second) = 0;
 };

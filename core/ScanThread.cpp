@@ -21,7 +21,7 @@ bool IsBlankText(const std::string& text) {
 // Feeds the walk's files into the pending list under their name keys and reports each
 // subdirectory as WM_SCAN_PROGRESS.
 class TCollector : public TWalkSink {
-public:
+  public:
     TCollector(const TScanThread& thread, TPendingFiles& pending,
                std::function<void(int32_t, int32_t)> progress)
         : FThread(thread), FPending(pending), FProgress(std::move(progress)) {}
@@ -37,7 +37,7 @@ public:
         FProgress(static_cast<int32_t>(FPending.Count()), directoriesRead);
     }
 
-private:
+  private:
     const TScanThread& FThread;
     TPendingFiles& FPending;
     std::function<void(int32_t, int32_t)> FProgress;
@@ -78,7 +78,9 @@ void TScanThread::StartScan(const TOptionRec& options) {
     FWake.notify_one();
 }
 
-void TScanThread::StopScan() { FStopRequested = true; }
+void TScanThread::StopScan() {
+    FStopRequested = true;
+}
 
 std::string TScanThread::StripIgnoreChars(std::string key) const {
     for (const std::string& entry : FIgnoreList) {

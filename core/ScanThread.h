@@ -22,7 +22,7 @@ class TPendingFiles;
 // and an empty result list; Failure() then says why. The listener must not throw from
 // WM_SCAN_DONE: nothing is left on the thread to take the error.
 class TScanThread {
-public:
+  public:
     // A scan directory that could not be opened, with the errno value of the attempt.
     struct TRootFailure {
         std::string Dir;
@@ -63,7 +63,7 @@ public:
     const std::string& Failure() const { return FFailure; }
     const std::vector<TRootFailure>& RootFailures() const { return FRootFailures; }
 
-private:
+  private:
     void Execute();
     // The files read, or 0 after a stop during the walk.
     int32_t RunScan();

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,8 +82,8 @@ int CreateBeside(const std::string& target, const struct stat* existing, std::st
     const std::string dir = DirectoryPart(target);
     const std::string base = target.substr(dir.size(), MaxBaseInTemporary);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = dir + "." + base + ".tmp" + std::to_string(getpid()) + "-" +
-               std::to_string(counter++);
+        name =
+            dir + "." + base + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST)
             continue;
@@ -101,7 +101,8 @@ int CreateBeside(const std::string& target, const struct stat* existing, std::st
         }
         // A file system that keeps no modes (FAT, some network shares) leaves the file as it
         // is: the save goes on.
-        const mode_t mode = existing != nullptr ? existing->st_mode & 07777 : 0666 & ~CurrentUmask();
+        const mode_t mode =
+            existing != nullptr ? existing->st_mode & 07777 : 0666 & ~CurrentUmask();
         (void)fchmod(fd, mode);
         return fd;
     }
@@ -157,7 +158,9 @@ TTextFileWriter::TTextFileWriter(int fd, bool owned) : FFd(fd), FOwned(owned) {
     FBuffer.reserve(BufferSize);
 }
 
-TTextFileWriter TTextFileWriter::ForDescriptor(int fd) { return TTextFileWriter(fd, false); }
+TTextFileWriter TTextFileWriter::ForDescriptor(int fd) {
+    return TTextFileWriter(fd, false);
+}
 
 TTextFileWriter::TTextFileWriter(TTextFileWriter&& other) noexcept
     : FFd(other.FFd), FOwned(other.FOwned), FTarget(std::move(other.FTarget)),

@@ -15,7 +15,7 @@
 // protected symlinks follow). Anything else (a device, a pipe) is written in place; opening it
 // never blocks, so a pipe without a reader is an error.
 class TTextFileWriter {
-public:
+  public:
     explicit TTextFileWriter(const std::string& fileName);
     // Writes to a descriptor the caller owns (standard output); Close() does not close it.
     static TTextFileWriter ForDescriptor(int fd);
@@ -32,7 +32,7 @@ public:
     // Flushes and puts the file in place; throws when the data did not reach it.
     void Close();
 
-private:
+  private:
     TTextFileWriter(int fd, bool owned);
     void Flush();
 

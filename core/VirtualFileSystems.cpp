@@ -11,9 +11,9 @@
 namespace {
 
 constexpr std::array<const char*, 17> VirtualTypes = {
-    "proc",   "sysfs", "devtmpfs", "devpts",     "cgroup",  "cgroup2",  "tracefs",
-    "debugfs", "securityfs", "pstore", "bpf", "configfs", "fusectl", "mqueue",
-    "hugetlbfs", "binfmt_misc", "autofs"};
+    "proc",    "sysfs",   "devtmpfs",   "devpts",      "cgroup", "cgroup2",
+    "tracefs", "debugfs", "securityfs", "pstore",      "bpf",    "configfs",
+    "fusectl", "mqueue",  "hugetlbfs",  "binfmt_misc", "autofs"};
 
 // Type numbers of the virtual file systems that statfs can tell apart.
 bool IsVirtualMagic(long type) {
@@ -58,7 +58,9 @@ TVirtualFileSystems::TVirtualFileSystems() {
     Parse(text.str());
 }
 
-TVirtualFileSystems::TVirtualFileSystems(const std::string& mountInfoText) { Parse(mountInfoText); }
+TVirtualFileSystems::TVirtualFileSystems(const std::string& mountInfoText) {
+    Parse(mountInfoText);
+}
 
 void TVirtualFileSystems::Parse(const std::string& mountInfoText) {
     // A line: id parent major:minor root mount-point options [optional fields] - type source ...

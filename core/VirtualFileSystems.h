@@ -7,7 +7,7 @@
 // Knows which mounted devices hold virtual file systems (proc, sysfs, devtmpfs, ...), whose
 // contents are no files a user keeps: a walk does not enter them.
 class TVirtualFileSystems {
-public:
+  public:
     // Reads the mount table of this process (/proc/self/mountinfo).
     TVirtualFileSystems();
     // Reads a mount table in the mountinfo format (tests give their own).
@@ -20,7 +20,7 @@ public:
 
     static bool IsVirtualType(const std::string& fileSystemType);
 
-private:
+  private:
     void Parse(const std::string& mountInfoText);
 
     std::unordered_set<dev_t> FDevices;

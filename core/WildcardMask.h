@@ -8,13 +8,13 @@
 // letter case. As in the classic file search, a mask ending in ".*" also matches the name
 // without that extension, so "*.*" matches every name. An empty mask matches nothing.
 class TWildcardMask {
-public:
+  public:
     explicit TWildcardMask(std::string mask);
 
     bool Matches(std::string_view name) const;
     bool MatchesEverything() const { return FMatchesEverything; }
 
-private:
+  private:
     std::string FMask;
     bool FMatchesEverything = false;
 };

@@ -14,10 +14,10 @@ inline const char* const HomePage = "www.twinseek.org";
 class TAboutBox : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TAboutBox(QWidget* parent = nullptr);
     ~TAboutBox() override;
 
-private:
+  private:
     std::unique_ptr<Ui::TAboutBox> FUi;
 };

@@ -36,7 +36,8 @@ void ScaleDesignedLayout(QWidget* dialog) {
     if (scale > 1.0) {
         ScaleChildren(dialog, scale);
         // Group boxes place their buttons by pixels as well.
-        for (QGroupBox* group : dialog->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
+        for (QGroupBox* group :
+             dialog->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
             ScaleChildren(group, scale);
         dialog->resize(static_cast<int>(dialog->width() * scale + 0.5),
                        static_cast<int>(dialog->height() * scale + 0.5));

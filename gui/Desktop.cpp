@@ -20,7 +20,9 @@ TDesktop& TDesktop::Current() {
     return current != nullptr ? *current : real;
 }
 
-void TDesktop::SetCurrent(TDesktop* desktop) { current = desktop; }
+void TDesktop::SetCurrent(TDesktop* desktop) {
+    current = desktop;
+}
 
 QString ShownText(const std::string& bytes) {
     return QString::fromStdString(DisplayText(bytes));

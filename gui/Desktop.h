@@ -10,7 +10,7 @@ class QWidget;
 // The program's way to the desktop: message boxes, file dialogs, the file manager and the
 // applications that open files. Tests put a recording implementation in place of the real one.
 class TDesktop {
-public:
+  public:
     virtual ~TDesktop() = default;
 
     // The general error report: a stop-icon box captioned with the program's title.
@@ -51,7 +51,7 @@ public:
 
 // The real desktop: Qt's message boxes.
 class TQtDesktop : public TDesktop {
-public:
+  public:
     void ShowErrorReport(QWidget* parent, const QString& text) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
     void OpenFile(const QString& path) override;

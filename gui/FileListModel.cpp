@@ -25,11 +25,15 @@ int CompareBytes(const std::string& a, const std::string& b, bool foldAscii) {
     return static_cast<int>(a.size()) - static_cast<int>(b.size());
 }
 
-template <typename T> int CompareNumbers(T a, T b) { return a == b ? 0 : (a > b ? 1 : -1); }
+template <typename T> int CompareNumbers(T a, T b) {
+    return a == b ? 0 : (a > b ? 1 : -1);
+}
 
 } // namespace
 
-int CompareOrdinal(const std::string& a, const std::string& b) { return CompareBytes(a, b, false); }
+int CompareOrdinal(const std::string& a, const std::string& b) {
+    return CompareBytes(a, b, false);
+}
 
 int CompareIgnoringAsciiCase(const std::string& a, const std::string& b) {
     return CompareBytes(a, b, true);
@@ -92,7 +96,9 @@ void TFileListModel::SetRows(std::vector<TResultRow> rows) {
     endResetModel();
 }
 
-void TFileListModel::Clear() { SetRows({}); }
+void TFileListModel::Clear() {
+    SetRows({});
+}
 
 void TFileListModel::RowChanged(int row) {
     emit dataChanged(index(row, ColCount), index(row, ColSpace));

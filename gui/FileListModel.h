@@ -11,7 +11,7 @@
 class TFileListModel : public QAbstractTableModel {
     Q_OBJECT
 
-public:
+  public:
     enum TColumn { ColName = 0, ColExt = 1, ColCount = 2, ColSpace = 3, ColumnCount = 4 };
 
     explicit TFileListModel(QObject* parent = nullptr);
@@ -36,7 +36,7 @@ public:
 
     void SetFormats(const TLocaleFormats& formats) { FFormats = formats; }
 
-private:
+  private:
     std::vector<TResultRow> FRows;
     std::vector<std::string> FExts; // the "Ext" of each row, kept beside it
     TLocaleFormats FFormats = TLocaleFormats::Current();

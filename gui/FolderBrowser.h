@@ -20,7 +20,7 @@ using TFolderChangeEvent =
 class TFolderBrowser : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // The owner must be a widget: the chooser is modal to its window.
     explicit TFolderBrowser(QObject* owner);
 
@@ -32,6 +32,6 @@ public:
     // True when the user chose a folder (then in Folder), false when cancelled.
     bool Execute();
 
-private:
+  private:
     QWidget* FOwner;
 };

@@ -67,12 +67,15 @@ THelpWindow::THelpWindow(QWidget* parent)
 
     FBrowser->setOpenExternalLinks(true);
     FBrowser->setSearchPaths({":/help"});
-    connect(contents, &QPushButton::clicked, this, [this] { FBrowser->setSource(HelpRoot + "index.html"); });
+    connect(contents, &QPushButton::clicked, this,
+            [this] { FBrowser->setSource(HelpRoot + "index.html"); });
     connect(FSearch, &QLineEdit::textChanged, this, &THelpWindow::Search);
-    connect(FHits, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { FBrowser->setSource(item->data(Qt::UserRole).toUrl()); });
-    connect(FHits, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { FBrowser->setSource(item->data(Qt::UserRole).toUrl()); });
+    connect(FHits, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        FBrowser->setSource(item->data(Qt::UserRole).toUrl());
+    });
+    connect(FHits, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        FBrowser->setSource(item->data(Qt::UserRole).toUrl());
+    });
 }
 
 THelpWindow& THelpWindow::Instance() {

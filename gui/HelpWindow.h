@@ -11,7 +11,7 @@ class QTextBrowser;
 class THelpWindow : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit THelpWindow(QWidget* parent = nullptr);
 
     // The contents and search window.
@@ -26,7 +26,7 @@ public:
     // Where a context leads: a page and its anchor.
     static QUrl ContextUrl(int context);
 
-private:
+  private:
     void Search(const QString& text);
 
     QTextBrowser* FBrowser;

@@ -80,7 +80,8 @@ void TPathListModel::SetPathCaption(const QString& caption) {
 }
 
 std::string TPathListModel::Path(int row) const {
-    return FGroup != nullptr && row >= 0 && row < FGroup->Count() ? FGroup->Path(row) : std::string();
+    return FGroup != nullptr && row >= 0 && row < FGroup->Count() ? FGroup->Path(row)
+                                                                  : std::string();
 }
 
 void TPathListModel::RemoveRow(int row) {

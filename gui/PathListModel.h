@@ -10,7 +10,7 @@
 class TPathListModel : public QAbstractTableModel {
     Q_OBJECT
 
-public:
+  public:
     enum TColumn { ColPath = 0, ColSize = 1, ColDateTime = 2, ColumnCount = 3 };
 
     explicit TPathListModel(QObject* parent = nullptr);
@@ -33,7 +33,7 @@ public:
 
     void SetFormats(const TLocaleFormats& formats) { FFormats = formats; }
 
-private:
+  private:
     TFileGroup* FGroup = nullptr;
     QString FPathCaption = "Directories";
     TLocaleFormats FFormats = TLocaleFormats::Current();

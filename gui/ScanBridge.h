@@ -19,7 +19,7 @@
 class TScanBridge : public QObject, public TScanListener {
     Q_OBJECT
 
-public:
+  public:
     explicit TScanBridge(QObject* parent = nullptr);
 
     // Scan thread.
@@ -30,13 +30,13 @@ public:
     // that the thread can end.
     void Close();
 
-signals:
+  signals:
     void Message(uint32_t message, int32_t first, int32_t second);
 
-protected:
+  protected:
     void customEvent(QEvent* event) override;
 
-private:
+  private:
     // Runs the handler of the published message if no one has claimed it yet.
     bool HandlePending(bool runHandler);
     void Complete();
@@ -45,8 +45,8 @@ private:
     uint32_t FMessage = 0;
     int32_t FFirst = 0;
     int32_t FSecond = 0;
-    std::atomic<bool> FPublished{false}; // a message waits for the GUI thread
-    std::atomic<bool> FHandled{false};   // its handler has run
+    std::atomic<bool> FPublished{false};  // a message waits for the GUI thread
+    std::atomic<bool> FHandled{false};    // its handler has run
     std::atomic<bool> FGuiWaiting{false}; // the GUI thread is looking for the next message
 
     std::mutex FMutex;

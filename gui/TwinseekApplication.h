@@ -7,7 +7,7 @@
 class TTwinseekApplication : public QApplication {
     Q_OBJECT
 
-public:
+  public:
     TTwinseekApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };

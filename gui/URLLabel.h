@@ -11,7 +11,7 @@ enum TLabelType : uint8_t { hmHTTP = 0, hmMAIL = 1, hmFTP = 2, hmCUSTOM = 3 };
 class TURLLabel : public QLabel {
     Q_OBJECT
 
-public:
+  public:
     explicit TURLLabel(QWidget* parent = nullptr);
 
     TLabelType LabelType() const { return FLabelType; }
@@ -36,16 +36,16 @@ public:
 
     static QColor ToQColor(uint32_t colour);
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void SetFontColour(uint32_t colour);
     void Hover(bool inside);
     void SetUnderline(bool underline);

@@ -16,7 +16,7 @@ class TfrmDirSelectionList;
 class TfrmDirSelectionList : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TfrmDirSelectionList(QWidget* parent = nullptr);
     ~TfrmDirSelectionList() override;
 
@@ -30,10 +30,10 @@ public:
     Ui::TfrmDirSelectionList& Form() const { return *FUi; }
     TFolderBrowser& FolderBrowser() const { return *FFolderBrowser; }
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     std::unique_ptr<Ui::TfrmDirSelectionList> FUi;
     TFolderBrowser* FFolderBrowser;
 };

@@ -19,8 +19,12 @@
 
 namespace {
 
-QString Decoded(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
-std::string Encoded(const QString& text) { return QFile::encodeName(text).toStdString(); }
+QString Decoded(const std::string& text) {
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+std::string Encoded(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
 
 } // namespace
 

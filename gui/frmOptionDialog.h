@@ -17,7 +17,7 @@ class TfrmOptionDialog;
 class TfrmOptionDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TfrmOptionDialog(QWidget* parent = nullptr);
     ~TfrmOptionDialog() override;
 
@@ -42,11 +42,11 @@ public:
     // the home folder.
     static QString ConfigDirectory();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void EditDirectories(QLineEdit* edit, const QString& caption);
 
     std::unique_ptr<Ui::TfrmOptionDialog> FUi;

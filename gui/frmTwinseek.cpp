@@ -3,20 +3,20 @@
 #include "AboutBox.h"
 #include "ConfigFile.h"
 #include "DesignScale.h"
-#include "FileActions.h"
-#include "FileRemoval.h"
-#include "ResultListFile.h"
-#include "TextReport.h"
-#include "frmOptionDialog.h"
 #include "Desktop.h"
+#include "FileActions.h"
 #include "FileListModel.h"
+#include "FileRemoval.h"
 #include "FileTimes.h"
 #include "FormatSize.h"
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "PathListModel.h"
+#include "ResultListFile.h"
 #include "ScanBridge.h"
 #include "SettingsFile.h"
+#include "TextReport.h"
+#include "frmOptionDialog.h"
 #include "ui_frmTwinseek.h"
 
 #include <QAbstractEventDispatcher>
@@ -27,14 +27,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <algorithm>
-#include <QStyle>
 
 namespace {
 
-const char* const PanelStartTexts[4] = {"Time: 00:00:00", "Scanned file names:",
-                                        "Duplicated files:", "Total space required: "};
+const char* const PanelStartTexts[4] = {
+    "Time: 00:00:00", "Scanned file names:", "Duplicated files:", "Total space required: "};
 const int PanelWidths[3] = {80, 140, 140};
 
 } // namespace
@@ -58,9 +58,10 @@ TfrmTwinseek::TfrmTwinseek(QWidget* parent)
     SortColumn = 0;
     FilesRead = 0;
     SortDescending = false;
-    connect(FBridge, &TScanBridge::Message, this, [this](uint32_t message, int32_t first, int32_t second) {
-        RunAction(this, [&] { ScanMessage(message, first, second); });
-    });
+    connect(FBridge, &TScanBridge::Message, this,
+            [this](uint32_t message, int32_t first, int32_t second) {
+                RunAction(this, [&] { ScanMessage(message, first, second); });
+            });
     ScanThread = std::make_unique<TScanThread>(*FBridge, ResultList);
 
     // The enabling rule runs whenever the event loop is about to wait for the user.
@@ -119,8 +120,8 @@ void TfrmTwinseek::SetUpActions() {
         QAction* Action;
         int Index;
     };
-    const TImage images[] = {{FUi->acOpen, 2}, {FUi->acExit, 0},   {FUi->acSave, 1},
-                             {FUi->acAbout, 3}, {FUi->acStart, 6}, {FUi->acStop, 7},
+    const TImage images[] = {{FUi->acOpen, 2},   {FUi->acExit, 0},   {FUi->acSave, 1},
+                             {FUi->acAbout, 3},  {FUi->acStart, 6},  {FUi->acStop, 7},
                              {FUi->acDelete, 4}, {FUi->acOption, 5}, {FUi->acHelp, 3}};
     for (const TImage& image : images)
         image.Action->setIcon(ActionImage(image.Index));
@@ -171,8 +172,9 @@ void TfrmTwinseek::SetUpViews() {
                     if (index.column() == 0)
                         lvFilesSelectItem(index.row(), true);
             });
-    connect(files, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { pmFileList->popup(FUi->lvFiles->viewport()->mapToGlobal(at)); });
+    connect(files, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        pmFileList->popup(FUi->lvFiles->viewport()->mapToGlobal(at));
+    });
 
     QTreeView* paths = FUi->lvPath;
     paths->setModel(FPathList);
@@ -180,8 +182,9 @@ void TfrmTwinseek::SetUpViews() {
     const int pathWidths[] = {300, 60, 112};
     for (int column = 0; column < 3; ++column)
         paths->header()->resizeSection(column, Scaled(pathWidths[column]));
-    connect(paths, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { pmPathList->popup(FUi->lvPath->viewport()->mapToGlobal(at)); });
+    connect(paths, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        pmPathList->popup(FUi->lvPath->viewport()->mapToGlobal(at));
+    });
 
     resize(Scaled(732), Scaled(420));
     FUi->Splitter1->setSizes({Scaled(249), width() - Scaled(249)});
@@ -238,7 +241,9 @@ QString TfrmTwinseek::PanelText(int panel) const {
     return panel >= 0 && panel < 4 ? FPanelTexts[panel] : QString();
 }
 
-bool TfrmTwinseek::IsScanning() const { return !FUi->acStart->isEnabled(); }
+bool TfrmTwinseek::IsScanning() const {
+    return !FUi->acStart->isEnabled();
+}
 
 QString TfrmTwinseek::TimeText(double days) const {
     return QString::fromStdString(::TimeText(days, FFormats));
@@ -260,7 +265,9 @@ void TfrmTwinseek::acStartExecute() {
     ScanThread->StartScan(Options);
 }
 
-void TfrmTwinseek::acStopExecute() { ScanThread->StopScan(); }
+void TfrmTwinseek::acStopExecute() {
+    ScanThread->StopScan();
+}
 
 void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t second) {
     switch (message) {
@@ -320,7 +327,9 @@ void TfrmTwinseek::ShowResult() {
     ActionList1Update();
 }
 
-float TfrmTwinseek::TotalSpace() const { return ::TotalSpace(FFileList->Rows()); }
+float TfrmTwinseek::TotalSpace() const {
+    return ::TotalSpace(FFileList->Rows());
+}
 
 void TfrmTwinseek::ClearFileList() {
     FPathList->SetGroup(nullptr);
@@ -333,7 +342,9 @@ void TfrmTwinseek::lvFilesColumnClick(int column) {
     FFileList->SortRows(SortColumn, SortDescending);
 }
 
-void TfrmTwinseek::OnFileSortClick(int tag) { lvFilesColumnClick(tag); }
+void TfrmTwinseek::OnFileSortClick(int tag) {
+    lvFilesColumnClick(tag);
+}
 
 void TfrmTwinseek::lvFilesSelectItem(int row, bool selected) {
     FPathList->SetGroup(nullptr);
@@ -373,7 +384,9 @@ void TfrmTwinseek::ActionList1Update() {
     FUi->acExploreFile->setEnabled(selected == 1);
 }
 
-void TfrmTwinseek::acHelpExecute() { THelpWindow::Instance().ShowContents(); }
+void TfrmTwinseek::acHelpExecute() {
+    THelpWindow::Instance().ShowContents();
+}
 
 void TfrmTwinseek::acAboutExecute() {
     TAboutBox box(this);
@@ -487,7 +500,9 @@ void TfrmTwinseek::acExploreFileExecute() {
         TDesktop::Current().ExploreFolder(LocalName(DirectoryPart(path)));
 }
 
-QString TfrmTwinseek::DialogDirectory() const { return QDir::currentPath(); }
+QString TfrmTwinseek::DialogDirectory() const {
+    return QDir::currentPath();
+}
 
 void TfrmTwinseek::acSaveExecute() {
     TDesktop::TFileDialog dialog;

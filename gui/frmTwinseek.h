@@ -27,7 +27,7 @@ class TfrmTwinseek;
 class TfrmTwinseek : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     // Sets up the window: default options, the scan thread, and the configuration file named
     // by the settings file of the working directory.
     explicit TfrmTwinseek(QWidget* parent = nullptr);
@@ -78,10 +78,10 @@ public:
     // The caption of the window for a configuration file ("Twin Seek [work.twc]").
     static QString TitleFor(const QString& configFileName);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void ScanMessage(uint32_t message, int32_t first, int32_t second);
     void SetPanel(int panel, const QString& text);
     void ShowPanels();

@@ -11,7 +11,7 @@ namespace {
 
 // The progress line of the command line, written to a memory stream in place of a terminal.
 class CliListenerTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { Stream = open_memstream(&Buffer, &Size); }
     void TearDown() override {
         if (Stream != nullptr)

@@ -49,7 +49,9 @@ TRun RunCli(const std::string& arguments) {
     return run;
 }
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+std::string Quoted(const std::string& text) {
+    return "'" + text + "'";
+}
 
 // How a direct run of twinseek-cli is set up beyond its arguments.
 struct TSetup {
@@ -151,7 +153,8 @@ TEST(CliTest, ReportsTheDuplicatesOfAScan) {
 }
 
 TEST(CliTest, OptionsReachTheScan) {
-    TTestTree tree{{"a/File_A.txt", 1}, {"b/File A.txt", 1}, {"c/FileA.doc", 1}, {"old/FileA.txt", 1}};
+    TTestTree tree{
+        {"a/File_A.txt", 1}, {"b/File A.txt", 1}, {"c/FileA.doc", 1}, {"old/FileA.txt", 1}};
     const std::string root = Quoted(tree.Root());
     // Ignored characters, the exclude list and the masks all take list texts.
     TRun run = RunCli("--scan " + root + " --ignore '_;\" \"' --types '*.txt' --exclude " +
@@ -178,7 +181,8 @@ TEST(CliTest, WritesTheReportToAFile) {
 
 TEST(CliTest, FailuresAndUsage) {
     TTestTree tree;
-    TRun run = RunCli("--scan " + Quoted(tree.Root()) + " --report " + Quoted(tree / "no/such/dir/r.txt"));
+    TRun run =
+        RunCli("--scan " + Quoted(tree.Root()) + " --report " + Quoted(tree / "no/such/dir/r.txt"));
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Err.find("File not found"), std::string::npos) << run.Err;
 
@@ -214,7 +218,8 @@ TEST(CliTest, ConfigurationFiles) {
     EXPECT_EQ(run.Out, "");
     EXPECT_EQ(ReadBytes(tree / "out.twc"),
               "[Options]\r\nVersion=3\r\nCompareMode=3\r\nCaseSensitive=1\r\nIgnoreChar=_\r\n"
-              "ScanPath=" + tree.Root() + "\r\nExcludePath=/ex\r\nFileTypes=*.txt\r\n\r\n");
+              "ScanPath=" +
+                  tree.Root() + "\r\nExcludePath=/ex\r\nFileTypes=*.txt\r\n\r\n");
 }
 
 TEST(CliTest, ConfigurationFilesThatCannotBeUsedStopTheProgram) {

@@ -34,7 +34,9 @@ std::string ErrorOf(const std::function<void()>& action) {
 
 // A record in which every field differs from what any file in these tests would give, so that
 // a record left alone is told apart from one that was assigned.
-TOptionRec Untouched() { return {2, true, "#", "/untouched", "/untouched/x", "*.u"}; }
+TOptionRec Untouched() {
+    return {2, true, "#", "/untouched", "/untouched/x", "*.u"};
+}
 
 TOptionRec Loaded(const TTestTree& tree, const std::string& text) {
     WriteBytes(tree / "in.twc", text);
@@ -75,7 +77,8 @@ TEST(ConfigFileTest, ValuesRoundTripUnchanged) {
     const std::string text = ReadBytes(tree / "c.twc");
     EXPECT_NE(text.find("\r\nCompareMode=-5\r\nCaseSensitive=0\r\nIgnoreChar==\r\n"
                         "ScanPath= \"/x y\" ; /z=1 \r\nExcludePath=\r\n"),
-              std::string::npos) << text;
+              std::string::npos)
+        << text;
 }
 
 TEST(ConfigFileTest, MissingKeysTakeTheirDefaults) {
@@ -92,8 +95,8 @@ TEST(ConfigFileTest, VersionMustReadAsThree) {
     const struct {
         const char* Value;
         bool Accepted;
-    } cases[] = {{"3", true},    {"03", true},  {"0x03", true}, {"0X3", true}, {"$3", true},
-                 {"3.0", false}, {"", false},   {"0x", false},  {"$", false},  {"2", false},
+    } cases[] = {{"3", true},    {"03", true},    {"0x03", true}, {"0X3", true}, {"$3", true},
+                 {"3.0", false}, {"", false},     {"0x", false},  {"$", false},  {"2", false},
                  {"4", false},   {"0x3g", false}, {"3x", false}};
     for (const auto& c : cases) {
         const TOptionRec options =
@@ -106,15 +109,15 @@ TEST(ConfigFileTest, RejectedFileLeavesOptionsAsTheyWere) {
     TTestTree tree;
     const std::string rejected[] = {
         "",
-        "Version=3\r\n[Options]\r\nScanPath=/s\r\n",              // before the first section
-        "[Options]\r\nVersion =3\r\n",                             // blanks make another name
+        "Version=3\r\n[Options]\r\nScanPath=/s\r\n", // before the first section
+        "[Options]\r\nVersion =3\r\n",               // blanks make another name
         "[Options]\r\nVersion = 3\r\n",
         "[Options]\r\n;Version=3\r\n",
         "[Options ]\r\nVersion=3\r\n",
         "[Other]\r\nVersion=3\r\n",
         "[Options]\r\nScanPath=/s\r\n[Options]\r\nVersion=3\r\n", // only the first section counts
         "[Options]\r\nVersion\r\n=3\r\n",
-        "[Options]\r\n\0Version=3\r\n"s,                          // text ends at a zero byte
+        "[Options]\r\n\0Version=3\r\n"s, // text ends at a zero byte
     };
     for (const std::string& text : rejected)
         EXPECT_EQ(Loaded(tree, text), Untouched()) << text;
@@ -213,12 +216,14 @@ TEST(ConfigFileTest, UnreadableFileIsAnError) {
 TEST(ConfigFileTest, FileThatCannotBeCreatedIsAnError) {
     TTestTree tree;
     const std::string missingDir = tree / "no/such.twc";
-    EXPECT_EQ(ErrorOf([&] { SaveConfigFile(missingDir, Sample); }), "Cannot create file " + missingDir);
+    EXPECT_EQ(ErrorOf([&] { SaveConfigFile(missingDir, Sample); }),
+              "Cannot create file " + missingDir);
     EXPECT_TRUE(fs::is_empty(tree.Root()));
 
     WriteBytes(tree / "plain", "keep");
     const std::string insideFile = tree / "plain/x.twc";
-    EXPECT_EQ(ErrorOf([&] { SaveConfigFile(insideFile, Sample); }), "Cannot create file " + insideFile);
+    EXPECT_EQ(ErrorOf([&] { SaveConfigFile(insideFile, Sample); }),
+              "Cannot create file " + insideFile);
     EXPECT_EQ(ReadBytes(tree / "plain"), "keep");
 }
 

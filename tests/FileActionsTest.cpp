@@ -1,8 +1,8 @@
 // The file actions on the copies of a duplicate (Delete, Open file, Show with Notepad, Explore
 // file), the command built from a desktop entry, and saving and opening results.
 
-#include "Desktop.h"
 #include "FileActions.h"
+#include "Desktop.h"
 #include "FileListModel.h"
 #include "FileTimes.h"
 #include "IoError.h"
@@ -28,7 +28,7 @@ namespace {
 
 // Keeps what the window asks of the desktop; answers the file dialogs from a script.
 class TRecordingDesktop : public TDesktop {
-public:
+  public:
     struct TAnswer {
         int TypeIndex; // 0: the dialog is cancelled
         QString FileName;
@@ -51,7 +51,7 @@ public:
         return Answer(dialog);
     }
 
-private:
+  private:
     bool Answer(TFileDialog& dialog) {
         const TAnswer answer = Answers.isEmpty() ? TAnswer{0, {}} : Answers.takeFirst();
         if (answer.TypeIndex == 0)
@@ -154,7 +154,9 @@ QList<int> SelectedPathRows(const TfrmTwinseek& window) {
     return rows;
 }
 
-bool Exists(const QString& path) { return QFileInfo(path).isFile(); }
+bool Exists(const QString& path) {
+    return QFileInfo(path).isFile();
+}
 
 // The path row of a copy among those shown; -1 when it is not listed.
 int RowOf(const TfrmTwinseek& window, const std::string& path) {
@@ -185,7 +187,7 @@ class FileActionsTest : public QObject {
 
     QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
 
-private slots:
+  private slots:
     void init() {
         FWorkDir = std::make_unique<TWorkingDirectory>();
         QVERIFY(FWorkDir->IsValid());
@@ -203,8 +205,11 @@ private slots:
     }
 
     void deletingTwoOfThreeCopies() {
-        TTestTree tree({{"d1/a.txt", 100}, {"d2/a.txt", 300}, {"d3/a.txt", 500},
-                        {"d1/b.txt", 50}, {"d2/b.txt", 50}});
+        TTestTree tree({{"d1/a.txt", 100},
+                        {"d2/a.txt", 300},
+                        {"d3/a.txt", 500},
+                        {"d1/b.txt", 50},
+                        {"d2/b.txt", 50}});
         TfrmTwinseek window;
         QVERIFY(Scan(window, tree));
         QCOMPARE(Column0(window.FileList()), (QStringList{"a.txt", "b.txt"}));
@@ -233,11 +238,13 @@ private slots:
         QCOMPARE(window.PanelText(3), QString("Total space required: 400 Bytes"));
         QCOMPARE(window.PanelText(2), QString("Double files: 2"));
         // The view is told that Count and Space of the row changed.
-        const bool told = std::any_of(changed.begin(), changed.end(), [](const QList<QVariant>& args) {
-            const auto from = args[0].toModelIndex(), to = args[1].toModelIndex();
-            return from.row() <= 0 && to.row() >= 0 && from.column() <= TFileListModel::ColCount &&
-                   to.column() >= TFileListModel::ColSpace;
-        });
+        const bool told =
+            std::any_of(changed.begin(), changed.end(), [](const QList<QVariant>& args) {
+                const auto from = args[0].toModelIndex(), to = args[1].toModelIndex();
+                return from.row() <= 0 && to.row() >= 0 &&
+                       from.column() <= TFileListModel::ColCount &&
+                       to.column() >= TFileListModel::ColSpace;
+            });
         QVERIFY(told);
     }
 
@@ -264,8 +271,12 @@ private slots:
     }
 
     void failedDeletionStopsTheLoop() {
-        TTestTree tree({{"d1/c.txt", 10}, {"d2/c.txt", 10}, {"d3/c.txt", 10}, {"d4/c.txt", 10},
-                        {"d1/b.txt", 10}, {"d2/b.txt", 10}});
+        TTestTree tree({{"d1/c.txt", 10},
+                        {"d2/c.txt", 10},
+                        {"d3/c.txt", 10},
+                        {"d4/c.txt", 10},
+                        {"d1/b.txt", 10},
+                        {"d2/b.txt", 10}});
         TfrmTwinseek window;
         QVERIFY(Scan(window, tree));
         QCOMPARE(Column0(window.FileList()), (QStringList{"b.txt", "c.txt"}));
@@ -276,8 +287,8 @@ private slots:
 
         window.Form().acDelete->trigger();
         QCOMPARE(TRemovals::Removed, (QList<QByteArray>{paths[0].toUtf8(), paths[1].toUtf8()}));
-        QCOMPARE(FDesktop.Messages,
-                 QStringList{DeleteMessage(paths[1]) + QString::fromLocal8Bit(std::strerror(EACCES))});
+        QCOMPARE(FDesktop.Messages, QStringList{DeleteMessage(paths[1]) +
+                                                QString::fromLocal8Bit(std::strerror(EACCES))});
         QVERIFY(!Exists(paths[0]));
         QVERIFY(Exists(paths[2]) && Exists(paths[3]));
         QCOMPARE(Column0(window.PathList()), paths.mid(1));
@@ -327,7 +338,8 @@ private slots:
         // Refused before the file system is asked, with a reason.
         QVERIFY(TRemovals::Removed.isEmpty());
         QCOMPARE(FDesktop.Messages.size(), 1);
-        QVERIFY2(FDesktop.Messages[0].startsWith(DeleteMessage(shown)), qPrintable(FDesktop.Messages[0]));
+        QVERIFY2(FDesktop.Messages[0].startsWith(DeleteMessage(shown)),
+                 qPrintable(FDesktop.Messages[0]));
         QVERIFY(FDesktop.Messages[0].size() > DeleteMessage(shown).size());
         QCOMPARE(SelectedPathRows(window), QList<int>{0});
     }
@@ -345,7 +357,8 @@ private slots:
         window.Form().acDelete->trigger();
         QVERIFY(TRemovals::Removed.isEmpty());
         QCOMPARE(FDesktop.Messages.size(), 1);
-        QVERIFY2(FDesktop.Messages[0].startsWith(DeleteMessage(paths[0])), qPrintable(FDesktop.Messages[0]));
+        QVERIFY2(FDesktop.Messages[0].startsWith(DeleteMessage(paths[0])),
+                 qPrintable(FDesktop.Messages[0]));
         QVERIFY(Exists(paths[0]) && Exists(paths[1]));
         QCOMPARE(SelectedPathRows(window), (QList<int>{0, 1}));
 
@@ -358,7 +371,8 @@ private slots:
         SelectPaths(window, 0, {0});
         window.Form().acDelete->trigger();
         QCOMPARE(FDesktop.Messages.size(), 2);
-        QVERIFY2(FDesktop.Messages[1].startsWith(DeleteMessage(paths[1])), qPrintable(FDesktop.Messages[1]));
+        QVERIFY2(FDesktop.Messages[1].startsWith(DeleteMessage(paths[1])),
+                 qPrintable(FDesktop.Messages[1]));
         QVERIFY(Exists(paths[1]));
         QCOMPARE(RowTexts(window.FileList(), 0)[2], QString("2"));
     }
@@ -657,15 +671,18 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QStringList>("command");
         const QString file = "/home/me/my notes.txt";
-        QTest::newRow("%U") << "[Desktop Entry]\nName=Text Editor\nExec=gedit %U\n" << QStringList{"gedit", file};
+        QTest::newRow("%U") << "[Desktop Entry]\nName=Text Editor\nExec=gedit %U\n"
+                            << QStringList{"gedit", file};
         QTest::newRow("quoted program and %f")
             << "[Desktop Entry]\nExec=env FOO=1 \"my editor\" --new-window %f\n"
             << QStringList{"env", "FOO=1", "my editor", "--new-window", file};
-        QTest::newRow("no field code") << "[Desktop Entry]\nExec=kate -b\n" << QStringList{"kate", "-b", file};
-        QTest::newRow("%% is a percent sign")
-            << "[Desktop Entry]\nExec=tool %% --zoom=50%% %F\n" << QStringList{"tool", "%", "--zoom=50%", file};
+        QTest::newRow("no field code") << "[Desktop Entry]\nExec=kate -b\n"
+                                       << QStringList{"kate", "-b", file};
+        QTest::newRow("%% is a percent sign") << "[Desktop Entry]\nExec=tool %% --zoom=50%% %F\n"
+                                              << QStringList{"tool", "%", "--zoom=50%", file};
         QTest::newRow("Exec of an action group is not the entry's")
-            << "[Desktop Entry]\nExec=gedit %U\n\n[Desktop Action new-window]\nExec=gedit --new-window\n"
+            << "[Desktop Entry]\nExec=gedit %U\n\n[Desktop Action new-window]\nExec=gedit "
+               "--new-window\n"
             << QStringList{"gedit", file};
         QTest::newRow("no Exec") << "[Desktop Entry]\nName=Nothing\n" << QStringList{};
     }
@@ -678,9 +695,11 @@ private slots:
 
     void saveWritesTheChosenFileType() {
         TfrmTwinseek window;
-        ShowGroups(window, {{"a.txt", {"/data/1/a.txt", "/data/2/a.txt"}}, {"b.txt", {"/x/b.txt", "/y/b.txt"}}});
+        ShowGroups(window, {{"a.txt", {"/data/1/a.txt", "/data/2/a.txt"}},
+                            {"b.txt", {"/x/b.txt", "/y/b.txt"}}});
         window.FilesRead = 42;
-        const QString list = WorkPath("list.txt"), report = WorkPath("report.twl"), all = WorkPath("all.twl");
+        const QString list = WorkPath("list.txt"), report = WorkPath("report.twl"),
+                      all = WorkPath("all.twl");
         FDesktop.Answers = {{1, list}, {2, report}, {0, {}}, {3, all}};
         for (int use = 0; use < 4; ++use)
             window.Form().acSave->trigger();
@@ -735,8 +754,12 @@ private slots:
     }
 
     void openReproducesASavedResult() {
-        TTestTree tree({{"d1/a.txt", 100}, {"d2/a.txt", 2048}, {"d1/b.txt", 7}, {"d2/b.txt", 7},
-                        {"d3/b.txt", 7}, {"d3/c.txt", 1}});
+        TTestTree tree({{"d1/a.txt", 100},
+                        {"d2/a.txt", 2048},
+                        {"d1/b.txt", 7},
+                        {"d2/b.txt", 7},
+                        {"d3/b.txt", 7},
+                        {"d3/c.txt", 1}});
         TfrmTwinseek saved;
         QVERIFY(Scan(saved, tree));
         saved.FilesRead = 1234;
@@ -770,17 +793,20 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QStringList>("panels"); // 0 to 2
-        const QByteArray header = "Twinseek saved result version 1.3\r\n/tmp\r\n\r\n*.*\r\n55\r\n 5.00000000000000E-0001\r\n";
+        const QByteArray header = "Twinseek saved result version 1.3\r\n/tmp\r\n\r\n*.*\r\n55\r\n "
+                                  "5.00000000000000E-0001\r\n";
         const QByteArray entry = "10\r\n776032614\r\n1060151296\r\n29542874\r\n";
-        QTest::newRow("cancelled") << false << QByteArray() << QStringList()
-                                   << QStringList{"Time: 01:00:00", "Files read: 7", "Double files: 1"};
+        QTest::newRow("cancelled")
+            << false << QByteArray() << QStringList()
+            << QStringList{"Time: 01:00:00", "Files read: 7", "Double files: 1"};
         QTest::newRow("wrong indicator")
             << true << QByteArray("Twinseek saved result version 1.2\r\n/tmp\r\n\r\n*.*\r\n55\r\n")
             << QStringList{"File has not the right file indicator."}
             << QStringList{"Time: 01:00:00", "Files read: 7", "Double files: 0"};
         QTest::newRow("bad size in the second group")
             << true
-            << header + "a.txt\r\n2\r\n/p/a.txt\r\n" + entry + "/q/a.txt\r\n" + entry + "b.txt\r\n2\r\n/p/b.txt\r\n1O\r\n"
+            << header + "a.txt\r\n2\r\n/p/a.txt\r\n" + entry + "/q/a.txt\r\n" + entry +
+                   "b.txt\r\n2\r\n/p/b.txt\r\n1O\r\n"
             << QStringList{"Unexpected file structure or size. Opening aborted."}
             << QStringList{"Time: 12:00:00", "Files read: 55", "Double files: 0"};
     }
@@ -807,7 +833,8 @@ private slots:
         QCOMPARE(window.windowTitle(), confirmed ? QString("Twin Seek") : title);
         QCOMPARE(window.FileList().rowCount(), confirmed ? 0 : 1);
         QCOMPARE(window.ResultList.Count(), 0);
-        QCOMPARE((QStringList{window.PanelText(0), window.PanelText(1), window.PanelText(2)}), panels);
+        QCOMPARE((QStringList{window.PanelText(0), window.PanelText(1), window.PanelText(2)}),
+                 panels);
     }
 
     // QTEST_MAIN's application does not catch errors the way the program's own does, so the

@@ -70,7 +70,7 @@ TEST(FileInfoListTest, AddingManyAtOncePlacesThemAsAddingOneByOne) {
 
 TEST(FileInfoListTest, AccentsCountButCaseDoesNot) {
     TFileInfoList list;
-    list.Add("\xc3\xa9t\xc3\xa9.txt", nullptr); // "été.txt"
+    list.Add("\xc3\xa9t\xc3\xa9.txt", nullptr);          // "été.txt"
     EXPECT_EQ(list.IndexOf("\xc3\x89T\xc3\x89.TXT"), 0); // "ÉTÉ.TXT"
     EXPECT_EQ(list.IndexOf("ete.txt"), -1);
 }
@@ -91,7 +91,8 @@ TEST(NameCollatorTest, AsciiTableAgreesWithIcu) {
         for (int i = 0; i < length; ++i) {
             // Mostly a few letters, so that texts share prefixes and differ in case; sometimes
             // any ASCII character, controls and punctuation included.
-            text += random() % 3 != 0 ? "aAbB_ 1-."[random() % 9] : static_cast<char>(1 + random() % 127);
+            text += random() % 3 != 0 ? "aAbB_ 1-."[random() % 9]
+                                      : static_cast<char>(1 + random() % 127);
         }
         return text;
     };
@@ -100,9 +101,10 @@ TEST(NameCollatorTest, AsciiTableAgreesWithIcu) {
         const std::string a = randomText();
         const std::string b = randomText();
         status = U_ZERO_ERROR;
-        const int expected = ucol_strcollUTF8(icu, a.data(), static_cast<int32_t>(a.size()), b.data(),
-                                              static_cast<int32_t>(b.size()), &status);
-        ASSERT_EQ(sign(collator.Compare(a, b)), sign(expected)) << '"' << a << "\" vs \"" << b << '"';
+        const int expected = ucol_strcollUTF8(icu, a.data(), static_cast<int32_t>(a.size()),
+                                              b.data(), static_cast<int32_t>(b.size()), &status);
+        ASSERT_EQ(sign(collator.Compare(a, b)), sign(expected))
+            << '"' << a << "\" vs \"" << b << '"';
     }
     ucol_close(icu);
 }

@@ -1,5 +1,5 @@
-#include "FileGroup.h"
 #include "FormatSize.h"
+#include "FileGroup.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,9 @@ TEST(FormatSizeTest, UsesTheLocaleSeparators) {
     EXPECT_EQ(FormatSize(1000, german), "1.000 Bytes");
     TLocaleFormats c;
     EXPECT_EQ(FormatSize(1048576, c), "1024.0 KB");
-    EXPECT_EQ(GroupDigits("1234567", "\xe2\x80\xaf"), "1\xe2\x80\xaf" "234\xe2\x80\xaf" "567");
+    EXPECT_EQ(GroupDigits("1234567", "\xe2\x80\xaf"), "1\xe2\x80\xaf"
+                                                      "234\xe2\x80\xaf"
+                                                      "567");
 }
 
 TEST(GroupSpaceTest, CountsEveryCopyInSinglePrecision) {

@@ -45,7 +45,8 @@ struct TOutcome {
 std::string MessageText(uint32_t message, int32_t first, int32_t second) {
     const char* name = message == WM_SCAN_PROGRESS ? "PROGRESS"
                        : message == WM_SCAN_CHECK  ? "CHECK"
-                                                   : message == WM_SCAN_DONE ? "DONE" : "?";
+                       : message == WM_SCAN_DONE   ? "DONE"
+                                                   : "?";
     return std::string(name) + " " + std::to_string(first) + " " + std::to_string(second);
 }
 
@@ -75,7 +76,7 @@ std::string LiteralKey(const std::string& name, const TOptionRec& options) {
 // The walk: per scan directory, depth first; in a directory the files (mask by mask, names in
 // byte order, each file once), then the subdirectories in byte order; each directory once.
 class TLiteralWalk {
-public:
+  public:
     TLiteralWalk(const TOptionRec& options, TOutcome& outcome, std::vector<TLiteralFile>& files)
         : FOptions(options), FOutcome(outcome), FFiles(files) {
         const bool blank = options.FileTypes.find_first_not_of(" ") == std::string::npos;
@@ -91,7 +92,7 @@ public:
         Walk(root.back() == '/' ? root : root + "/");
     }
 
-private:
+  private:
     void Walk(const std::string& dir) {
         std::vector<std::string> files, subdirs;
         if (DIR* handle = opendir(dir.c_str())) {
@@ -147,7 +148,7 @@ private:
 // in place of the C/POSIX one, secondary strength), so that a shortcut inside the comparison
 // cannot hide behind both sides using it.
 class TLiteralOrder {
-public:
+  public:
     TLiteralOrder() {
         const char* locale = uloc_getDefault();
         if (std::strstr(locale, "POSIX") != nullptr || std::strcmp(locale, "c") == 0)
@@ -173,7 +174,7 @@ public:
         return engine;
     }
 
-private:
+  private:
     TNameCollator FCollator;
     UCollator* FIcu = nullptr;
     mutable int FDisagreements = 0;
@@ -181,10 +182,14 @@ private:
 
 bool SameUnderMode(int32_t mode, const TLiteralFile& a, const TLiteralFile& b) {
     switch (mode) {
-    case 0: return a.Size == b.Size && a.Time == b.Time;
-    case 1: return a.Size == b.Size;
-    case 2: return a.Time == b.Time;
-    default: return true;
+    case 0:
+        return a.Size == b.Size && a.Time == b.Time;
+    case 1:
+        return a.Size == b.Size;
+    case 2:
+        return a.Time == b.Time;
+    default:
+        return true;
     }
 }
 
@@ -270,7 +275,7 @@ TOutcome LiteralScan(const TOptionRec& options, const TLiteralOrder& order) {
 
 // One scan thread serves every case, as one window's thread serves every scan.
 class TEngine {
-public:
+  public:
     TEngine() : FListener(FResult), FThread(FListener, FResult) {}
 
     TOutcome Scan(const TOptionRec& options) {
@@ -288,37 +293,56 @@ public:
         return outcome;
     }
 
-private:
+  private:
     TFileInfoList FResult;
     TRecordingListener FListener;
     TScanThread FThread;
 };
 
-template <typename T, size_t N>
-const T& Pick(std::mt19937& rng, const T (&pool)[N]) { return pool[rng() % N]; }
+template <typename T, size_t N> const T& Pick(std::mt19937& rng, const T (&pool)[N]) {
+    return pool[rng() % N];
+}
 
 // A random tree and random options; returns the options and lists the files in `listing`.
 TOptionRec RandomCase(std::mt19937& rng, TTestTree& tree, std::string& listing) {
-    static const char* const Names[] = {
-        "readme.txt", "Readme.txt", "README.TXT", "read_me.txt", "read me.txt", "Read-Me.txt",
-        "readme", "notes.doc", "Notes.DOC", "résumé.txt", "RÉSUMÉ.TXT", "Résumé.txt",
-        "resume.txt", "re\xcc\x81sume\xcc\x81.txt", "straße.txt", "STRASSE.txt", "aabb.txt",
-        "ab.txt", "abab.txt", "__", "_ _", "x.txt", "X.txt", ".hidden",
-        "caf\xe9.txt", "CAF\xe9.TXT", "caf\xe8.txt"}; // the last three are not UTF-8
-    static const char* const Dirs[] = {"", "a/", "a/sub/", "a/sub/deep/", "b/", "b/Docs/",
-                                       "b/docs/", "é/", "E/"};
+    static const char* const Names[] = {"readme.txt",  "Readme.txt",
+                                        "README.TXT",  "read_me.txt",
+                                        "read me.txt", "Read-Me.txt",
+                                        "readme",      "notes.doc",
+                                        "Notes.DOC",   "résumé.txt",
+                                        "RÉSUMÉ.TXT",  "Résumé.txt",
+                                        "resume.txt",  "re\xcc\x81sume\xcc\x81.txt",
+                                        "straße.txt",  "STRASSE.txt",
+                                        "aabb.txt",    "ab.txt",
+                                        "abab.txt",    "__",
+                                        "_ _",         "x.txt",
+                                        "X.txt",       ".hidden",
+                                        "caf\xe9.txt", "CAF\xe9.TXT",
+                                        "caf\xe8.txt"}; // the last three are not UTF-8
+    static const char* const Dirs[] = {"",        "a/",      "a/sub/", "a/sub/deep/", "b/",
+                                       "b/Docs/", "b/docs/", "é/",     "E/"};
     static const int64_t Sizes[] = {0, 1, 100, 100, 4096, (int64_t{1} << 32) + 100};
     constexpr time_t T = TTestTree::DefaultTime; // an even second: T and T + 1 share a DOS step
     static const time_t Times[] = {T, T, T + 1, T + 2, T + 3, T + 7200, 0, 315532799};
     static const int32_t Modes[] = {0, 0, 1, 1, 2, 2, 3, 7, -1};
-    static const char* const Ignores[] = {"", "", "_", "\"_; \"", "_;-;\" \"", "-", "ab",
-                                          "\"\"", "A", "é"};
-    static const char* const Types[] = {"", "  ", "*.*", "*.txt", "*.txt;*.*", "*.*;*.txt",
-                                        "*.TXT;*.doc", "r*;*.txt", "*.doc;*.txt"};
+    static const char* const Ignores[] = {"",  "",   "_",    "\"_; \"", "_;-;\" \"",
+                                          "-", "ab", "\"\"", "A",       "é"};
+    static const char* const Types[] = {"",           "  ",        "*.*",         "*.txt",
+                                        "*.txt;*.*",  "*.*;*.txt", "*.TXT;*.doc", "r*;*.txt",
+                                        "*.doc;*.txt"};
     // "=" stands for the tree's root, "" for an empty entry.
-    static const std::vector<std::vector<std::string>> Roots = {
-        {"="}, {"="}, {"="}, {"=/"}, {"a", "b"}, {"b", "a"}, {"a", "a/sub"}, {"a/sub", "a"},
-        {"b", "b/"}, {"a", "", "é"}, {"missing", "b"}, {"a/sub/deep", "="}};
+    static const std::vector<std::vector<std::string>> Roots = {{"="},
+                                                                {"="},
+                                                                {"="},
+                                                                {"=/"},
+                                                                {"a", "b"},
+                                                                {"b", "a"},
+                                                                {"a", "a/sub"},
+                                                                {"a/sub", "a"},
+                                                                {"b", "b/"},
+                                                                {"a", "", "é"},
+                                                                {"missing", "b"},
+                                                                {"a/sub/deep", "="}};
 
     std::ostringstream text;
     std::set<std::string> made;
@@ -357,8 +381,9 @@ TOptionRec RandomCase(std::mt19937& rng, TTestTree& tree, std::string& listing) 
     options.FileTypes = Pick(rng, Types);
     std::vector<std::string> roots;
     for (const std::string& root : Roots[rng() % Roots.size()])
-        roots.push_back(root.empty() ? root : root[0] == '=' ? tree.Root() + root.substr(1)
-                                                             : tree / root);
+        roots.push_back(root.empty()     ? root
+                        : root[0] == '=' ? tree.Root() + root.substr(1)
+                                         : tree / root);
     options.ScanPath = JoinListText(roots);
     listing = text.str();
     return options;
@@ -424,9 +449,10 @@ TEST(GroupingDifferentialTest, RandomTreesGroupAsTheLiteralAlgorithm) {
             return; // one case is enough to look at
 
         // What the case exercised, from the literal side.
-        joins += static_cast<int>(std::count_if(
-                     outcome.Messages.begin(), outcome.Messages.end(),
-                     [](const std::string& m) { return m.rfind("CHECK", 0) == 0; })) - 1;
+        joins += static_cast<int>(
+                     std::count_if(outcome.Messages.begin(), outcome.Messages.end(),
+                                   [](const std::string& m) { return m.rfind("CHECK", 0) == 0; })) -
+                 1;
         int run = 1;
         for (size_t i = 1; i < outcome.Result.size(); ++i) {
             const std::string& line = outcome.Result[i];
@@ -459,7 +485,11 @@ TEST(GroupingDifferentialTest, LargeScansGroupAsTheLiteralAlgorithm) {
         const bool blank = i % 10 == 0; // "File_00000.txt" and "FILE 00000.txt"
         tree.File("a/" + std::string(i % 3 == 0 ? "File_" : "file") + number,
                   static_cast<int64_t>(rng() % 2));
-        tree.File("b/" + std::string(blank ? "FILE " : i % 3 == 0 ? "FILE_" : "FILE") + number,
+        tree.File("b/" +
+                      std::string(blank        ? "FILE "
+                                  : i % 3 == 0 ? "FILE_"
+                                               : "FILE") +
+                      number,
                   static_cast<int64_t>(rng() % 2));
     }
     TEngine engine;

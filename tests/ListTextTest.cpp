@@ -21,8 +21,7 @@ TEST_P(SplitListTextTest, GivesTheEntries) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitListTextTest,
     testing::Values(
-        TSplitCase{"Empty", "", {}},
-        TSplitCase{"OnlyBlanks", "  \t ", {}},
+        TSplitCase{"Empty", "", {}}, TSplitCase{"OnlyBlanks", "  \t ", {}},
         TSplitCase{"Semicolons", "*.txt; *.doc", {"*.txt", "*.doc"}},
         TSplitCase{"CommaSeparatesToo", "a,b", {"a", "b"}},
         TSplitCase{"BlankSeparates", "/tmp/a /tmp/b", {"/tmp/a", "/tmp/b"}},
@@ -33,8 +32,7 @@ INSTANTIATE_TEST_SUITE_P(
         TSplitCase{"DoubledQuote", "\"say \"\"hi\"\"\"", {"say \"hi\""}},
         TSplitCase{"TwoSeparatorsGiveEmptyEntry", "a;;b", {"a", "", "b"}},
         TSplitCase{"LeadingSeparator", ";a", {"", "a"}},
-        TSplitCase{"TrailingSeparator", "a;", {"a"}},
-        TSplitCase{"EmptyQuoted", "\"\"", {""}},
+        TSplitCase{"TrailingSeparator", "a;", {"a"}}, TSplitCase{"EmptyQuoted", "\"\"", {""}},
         TSplitCase{"TextAfterClosingQuote", "\"a\"b", {"a", "b"}},
         TSplitCase{"UnclosedQuoteTakesTheRest", "x;\"a b;c", {"x", "a b,c"}},
         TSplitCase{"BlanksAroundSeparator", " a , b ", {"a", "b"}},

@@ -7,8 +7,8 @@
 #include "PathListModel.h"
 #include "ScanBridge.h"
 #include "TestTree.h"
-#include "WorkingDirectory.h"
 #include "TwinseekApplication.h"
+#include "WorkingDirectory.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
 
@@ -27,10 +27,10 @@
 #include <QtTest>
 #include <condition_variable>
 #include <memory>
-#include <sys/stat.h>
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <thread>
 #include <utility>
 
@@ -39,7 +39,7 @@ namespace {
 // Keeps error reports and messages instead of showing them; the desktop's applications and
 // file dialogs are left to the seam's defaults, which start nothing.
 class TRecordingDesktop : public TDesktop {
-public:
+  public:
     QStringList Errors;
     QStringList Messages;
     void ShowErrorReport(QWidget*, const QString& text) override { Errors << text; }
@@ -49,11 +49,12 @@ public:
 // Ends the test program when a call that cannot be interrupted from the event loop (a
 // destructor) does not return in time.
 class TWatchdog {
-public:
+  public:
     explicit TWatchdog(const char* what, int seconds = 20)
         : FThread([this, what, seconds] {
               std::unique_lock<std::mutex> lock(FMutex);
-              if (!FDone.wait_for(lock, std::chrono::seconds(seconds), [this] { return FReleased; }))
+              if (!FDone.wait_for(lock, std::chrono::seconds(seconds),
+                                  [this] { return FReleased; }))
                   qFatal("%s did not finish within %d s", what, seconds);
           }) {}
     ~TWatchdog() {
@@ -65,7 +66,7 @@ public:
         FThread.join();
     }
 
-private:
+  private:
     std::mutex FMutex;
     std::condition_variable FDone;
     bool FReleased = false;
@@ -135,7 +136,7 @@ class MainWindowTest : public QObject {
         return QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000);
     }
 
-private slots:
+  private slots:
     void init() {
         FWorkDir = std::make_unique<TWorkingDirectory>();
         QVERIFY(FWorkDir->IsValid());
@@ -163,10 +164,12 @@ private slots:
         fromFile.ScanPath = "/data;/more data";
         fromFile.ExcludePath = "/data/old";
         fromFile.FileTypes = "*.txt";
-        QTest::newRow("no settings file") << QByteArray() << "Twin Seek" << Describe(defaults) << false;
+        QTest::newRow("no settings file")
+            << QByteArray() << "Twin Seek" << Describe(defaults) << false;
         QTest::newRow("valid configuration")
-            << QByteArray("[Options]\r\nVersion=3\r\nCompareMode=2\r\nCaseSensitive=1\r\nIgnoreChar=_\r\n"
-                          "ScanPath=/data;/more data\r\nExcludePath=/data/old\r\nFileTypes=*.txt\r\n\r\n")
+            << QByteArray(
+                   "[Options]\r\nVersion=3\r\nCompareMode=2\r\nCaseSensitive=1\r\nIgnoreChar=_\r\n"
+                   "ScanPath=/data;/more data\r\nExcludePath=/data/old\r\nFileTypes=*.txt\r\n\r\n")
             << "Twin Seek [work.twc]" << Describe(fromFile) << false;
         QTest::newRow("deleted configuration")
             << QByteArray("-") << "Twin Seek [work.twc]" << Describe(TOptionRec()) << false;
@@ -190,7 +193,8 @@ private slots:
         else if (!config.isEmpty() && config != "-")
             QVERIFY(WriteFile(configPath, config));
         if (!config.isEmpty())
-            QVERIFY(WriteFile(WorkPath("Twinseek.ini"), "[Options]\r\nFilename=" + configPath.toUtf8() + "\r\n\r\n"));
+            QVERIFY(WriteFile(WorkPath("Twinseek.ini"),
+                              "[Options]\r\nFilename=" + configPath.toUtf8() + "\r\n\r\n"));
 
         TfrmTwinseek window;
         QCOMPARE(window.windowTitle(), title);
@@ -220,8 +224,9 @@ private slots:
         TfrmTwinseek window;
         Ui::TfrmTwinseek& ui = window.Form();
         auto states = [&] {
-            return QList<bool>{ui.acStart->isEnabled(), ui.acStop->isEnabled(), ui.acOpen->isEnabled(),
-                               ui.acSave->isEnabled(),  ui.acDelete->isEnabled(), ui.acOption->isEnabled()};
+            return QList<bool>{ui.acStart->isEnabled(),  ui.acStop->isEnabled(),
+                               ui.acOpen->isEnabled(),   ui.acSave->isEnabled(),
+                               ui.acDelete->isEnabled(), ui.acOption->isEnabled()};
         };
         //                                Start  Stop   Open   Save   Delete Option
         QCOMPARE(states(), (QList<bool>{true, false, true, false, false, true}));
@@ -260,7 +265,8 @@ private slots:
         QCOMPARE(window.PathList().rowCount(), 3);
         for (int row : selected)
             ui.lvPath->selectionModel()->select(window.PathList().index(row, 0),
-                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                                                QItemSelectionModel::Select |
+                                                    QItemSelectionModel::Rows);
         // The rule runs by itself when the event loop waits for the user.
         RunEventLoop(50);
         QCOMPARE(ui.acDelete->isEnabled(), canDelete);
@@ -273,8 +279,8 @@ private slots:
         TTestTree tree;
         FillThreeCopies(tree);
         TfrmTwinseek window;
-        const QStringList start{"Time: 00:00:00", "Scanned file names:", "Duplicated files:",
-                                "Total space required: "};
+        const QStringList start{
+            "Time: 00:00:00", "Scanned file names:", "Duplicated files:", "Total space required: "};
         QCOMPARE(ShownPanels(window), start);
 
         window.Options.ScanPath = tree.Root();
@@ -286,8 +292,10 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000));
         // The labels, which follow the texts at display rate during a scan, show the end at once.
         const QStringList end = ShownPanels(window);
-        QVERIFY2(QRegularExpression("^Time: \\d\\d:\\d\\d:\\d\\d$").match(end[0]).hasMatch(), qPrintable(end[0]));
-        QCOMPARE(end.mid(1), (QStringList{"Files read: 4", "Double files: 1", "Total space required: 300 Bytes"}));
+        QVERIFY2(QRegularExpression("^Time: \\d\\d:\\d\\d:\\d\\d$").match(end[0]).hasMatch(),
+                 qPrintable(end[0]));
+        QCOMPARE(end.mid(1), (QStringList{"Files read: 4", "Double files: 1",
+                                          "Total space required: 300 Bytes"}));
         for (int panel = 0; panel < 4; ++panel)
             QCOMPARE(window.PanelText(panel), end[panel]);
     }
@@ -304,7 +312,8 @@ private slots:
                     auto expect = [&](int panel, const QString& text) {
                         if (window.PanelText(panel) != text)
                             wrong << QStringLiteral("panel %1 \"%2\", expected \"%3\"")
-                                         .arg(panel).arg(window.PanelText(panel), text);
+                                         .arg(panel)
+                                         .arg(window.PanelText(panel), text);
                     };
                     if (message == WM_SCAN_PROGRESS) {
                         ++progress;
@@ -315,7 +324,9 @@ private slots:
                         expect(1, QStringLiteral("Files to check: %1").arg(first));
                     }
                     if (message != WM_SCAN_DONE &&
-                        !QRegularExpression("^Time: \\d\\d:\\d\\d:\\d\\d$").match(window.PanelText(0)).hasMatch())
+                        !QRegularExpression("^Time: \\d\\d:\\d\\d:\\d\\d$")
+                             .match(window.PanelText(0))
+                             .hasMatch())
                         wrong << "panel 0 \"" + window.PanelText(0) + "\"";
                 });
         QVERIFY(Scan(window, tree));
@@ -325,8 +336,13 @@ private slots:
     }
 
     void rowsAfterAScan() {
-        TTestTree tree({{"x/a.txt", 100}, {"y/a.txt", 100}, {"x/b.txt", 7}, {"x/makefile", 10},
-                        {"y/makefile", 10}, {"x/archive.tar.gz", 20}, {"y/archive.tar.gz", 20}});
+        TTestTree tree({{"x/a.txt", 100},
+                        {"y/a.txt", 100},
+                        {"x/b.txt", 7},
+                        {"x/makefile", 10},
+                        {"y/makefile", 10},
+                        {"x/archive.tar.gz", 20},
+                        {"y/archive.tar.gz", 20}});
         TfrmTwinseek window;
         QVERIFY(Scan(window, tree));
         const TFileListModel& rows = window.FileList();
@@ -374,7 +390,8 @@ private slots:
                     messages << message;
                     if (message == WM_SCAN_DONE)
                         doneFiles << first;
-                    // The scan thread waits in this message, so the stop comes before its next step.
+                    // The scan thread waits in this message, so the stop comes before its next
+                    // step.
                     if (std::exchange(stopAtNext, false))
                         window.Form().acStop->trigger();
                 });
@@ -383,8 +400,8 @@ private slots:
         QCOMPARE(messages, (QList<uint32_t>{WM_SCAN_PROGRESS, WM_SCAN_DONE}));
         QCOMPARE(doneFiles, QList<int32_t>{0});
         QCOMPARE(window.FileList().rowCount(), 0);
-        QCOMPARE(ShownPanels(window).mid(1),
-                 (QStringList{"Files read: 0", "Double files: 0", "Total space required: 0 Bytes"}));
+        QCOMPARE(ShownPanels(window).mid(1), (QStringList{"Files read: 0", "Double files: 0",
+                                                          "Total space required: 0 Bytes"}));
 
         // The next scan runs in full again.
         QVERIFY(Scan(window, tree));
@@ -408,8 +425,9 @@ private slots:
         connect(window->findChild<TScanBridge*>(), &TScanBridge::Message, window,
                 [&](uint32_t message) { ended = ended || message == WM_SCAN_DONE; });
         if (fromFirstMessage) {
-            connect(window->findChild<TScanBridge*>(), &TScanBridge::Message, window,
-                    [&] { window->close(), window->deleteLater(); }, Qt::SingleShotConnection);
+            connect(
+                window->findChild<TScanBridge*>(), &TScanBridge::Message, window,
+                [&] { window->close(), window->deleteLater(); }, Qt::SingleShotConnection);
             window->acStartExecute();
             TWatchdog watchdog("Closing the window from a scan message");
             QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 10000);
@@ -534,11 +552,16 @@ private slots:
     void errorReportText_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("letter at the end") << "File not found" << "File not found.";
-        QTest::newRow("point at the end") << "x." << "x.";
-        QTest::newRow("character before the point") << "Error!" << "Error!";
-        QTest::newRow("slash sorts after the point") << "Cannot open file /tmp/" << "Cannot open file /tmp/.";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("letter at the end") << "File not found"
+                                           << "File not found.";
+        QTest::newRow("point at the end") << "x."
+                                          << "x.";
+        QTest::newRow("character before the point") << "Error!"
+                                                    << "Error!";
+        QTest::newRow("slash sorts after the point") << "Cannot open file /tmp/"
+                                                     << "Cannot open file /tmp/.";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void errorReportText() {

@@ -7,9 +7,9 @@
 #include "FolderBrowser.h"
 #include "HelpWindow.h"
 #include "IniFile.h"
+#include "WorkingDirectory.h"
 #include "frmDirSelectionList.h"
 #include "frmOptionDialog.h"
-#include "WorkingDirectory.h"
 #include "frmTwinseek.h"
 #include "ui_frmDirSelectionList.h"
 #include "ui_frmOptionDialog.h"
@@ -31,7 +31,7 @@ namespace {
 // Answers the file dialogs from a list of names (an empty name cancels) and keeps what they
 // were offered.
 class TRecordingDesktop : public TDesktop {
-public:
+  public:
     QStringList Answers;
     QList<TFileDialog> Offers;
     void ShowErrorReport(QWidget*, const QString&) override {}
@@ -39,7 +39,7 @@ public:
     bool GetOpenFileName(QWidget*, TFileDialog& dialog) override { return Answer(dialog); }
     bool GetSaveFileName(QWidget*, TFileDialog& dialog) override { return Answer(dialog); }
 
-private:
+  private:
     bool Answer(TFileDialog& dialog) {
         Offers << dialog;
         const QString name = Answers.isEmpty() ? QString() : Answers.takeFirst();
@@ -52,7 +52,7 @@ private:
 // event loop. After ten seconds any modal dialog still open is rejected, so that the call
 // waiting for it returns and the test fails instead of hanging.
 class TModalWatch {
-public:
+  public:
     TModalWatch(const QString& name, std::function<void(QDialog&)> handle) {
         FClock.start();
         QObject::connect(&FTimer, &QTimer::timeout, &FTimer, [this, name, handle] {
@@ -70,7 +70,7 @@ public:
     }
     bool Found() const { return FFound; }
 
-private:
+  private:
     QTimer FTimer;
     QElapsedTimer FClock;
     bool FFound = false;
@@ -78,9 +78,10 @@ private:
 
 // The fields of an options record, for comparisons that show what differs.
 QStringList Fields(const TOptionRec& o) {
-    return {QString::number(o.CompareMode), o.CaseSensitive ? "case sensitive" : "ignoring case",
-            QString::fromStdString(o.IgnoreChar), QString::fromStdString(o.ScanPath),
-            QString::fromStdString(o.ExcludePath), QString::fromStdString(o.FileTypes)};
+    return {
+        QString::number(o.CompareMode),        o.CaseSensitive ? "case sensitive" : "ignoring case",
+        QString::fromStdString(o.IgnoreChar),  QString::fromStdString(o.ScanPath),
+        QString::fromStdString(o.ExcludePath), QString::fromStdString(o.FileTypes)};
 }
 
 QStringList Items(const QListWidget& list) {
@@ -122,8 +123,9 @@ QStringList TabOrder() {
     QStringList order;
     QWidget* first = QApplication::focusWidget();
     for (QWidget* focus = first; focus != nullptr && order.size() < 20;) {
-        const QString name = qobject_cast<QRadioButton*>(focus) ? focus->parentWidget()->objectName()
-                                                               : focus->objectName();
+        const QString name = qobject_cast<QRadioButton*>(focus)
+                                 ? focus->parentWidget()->objectName()
+                                 : focus->objectName();
         if (order.isEmpty() || order.last() != name)
             order << name;
         QTest::keyClick(focus, Qt::Key_Tab);
@@ -145,7 +147,7 @@ class OptionDialogTest : public QObject {
     QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
     bool MakeDir(const QString& name) const { return QDir(FWorkDir->path()).mkpath(name); }
 
-private slots:
+  private slots:
     void initTestCase() {
         // Qt's own file dialog remembers its state in the user's configuration; keep it here.
         static QTemporaryDir config;
@@ -172,18 +174,23 @@ private slots:
         QCOMPARE(form.rgOptions->title(), QString(" Compare with "));
         QStringList texts;
         for (QLabel* label : {form.Label3, form.Label2, form.Label4, form.laIgnoreChar})
-            texts << label->text() + " -> " + (label->buddy() ? label->buddy()->objectName() : "none");
-        QCOMPARE(texts, (QStringList{"File&types (default *.*) -> edFileTypes", "Directories to &scan -> edIncludeDir",
-                                     "&Exclude directories -> edExcludeDir", "&Ignore characters: -> edIgnoreChar"}));
+            texts << label->text() + " -> " +
+                         (label->buddy() ? label->buddy()->objectName() : "none");
+        QCOMPARE(texts, (QStringList{"File&types (default *.*) -> edFileTypes",
+                                     "Directories to &scan -> edIncludeDir",
+                                     "&Exclude directories -> edExcludeDir",
+                                     "&Ignore characters: -> edIgnoreChar"}));
         QCOMPARE(form.cbCaseSensitive->text(), QString("&Case sensitive"));
         const QString hint = form.edIgnoreChar->toolTip();
         QCOMPARE(hint, QString("Separate characters with comma. Space has to be in quotation marks "
                                "\" \": e.g.: a file 'FileA.txt' is equal to "));
         QCOMPARE(hint.size(), 109);
-        QCOMPARE(form.memIgnoreChar->toPlainText().split('\n'),
-                 (QStringList{"Separate characters with semicolons (;). ", "",
-                              "Space has to be in quotation marks \" \":  e.g.: a file 'FileA.txt' is equal ",
-                              "to 'File_A.txt' or 'File A.txt' if ignored characters are [ _ , \" \" ]"}));
+        QCOMPARE(
+            form.memIgnoreChar->toPlainText().split('\n'),
+            (QStringList{
+                "Separate characters with semicolons (;). ", "",
+                "Space has to be in quotation marks \" \":  e.g.: a file 'FileA.txt' is equal ",
+                "to 'File_A.txt' or 'File A.txt' if ignored characters are [ _ , \" \" ]"}));
         QVERIFY(form.memIgnoreChar->isReadOnly());
         QCOMPARE(form.BitBtn1->text() + "|" + form.BitBtn2->text(), QString("OK|Cancel"));
         QVERIFY(form.BitBtn1->isDefault());
@@ -200,11 +207,14 @@ private slots:
         QTest::addColumn<bool>("editor");
         QTest::addColumn<QStringList>("tabOrder");
         QTest::addColumn<QString>("help");
-        QTest::newRow("options") << false << QStringList{"BitBtn1", "BitBtn2", "rgOptions", "edFileTypes",
-            "edIncludeDir", "edExcludeDir", "cbCaseSensitive", "edIgnoreChar", "memIgnoreChar"}
+        QTest::newRow("options") << false
+                                 << QStringList{"BitBtn1",         "BitBtn2",      "rgOptions",
+                                                "edFileTypes",     "edIncludeDir", "edExcludeDir",
+                                                "cbCaseSensitive", "edIgnoreChar", "memIgnoreChar"}
                                  << "options.html#context-2";
-        QTest::newRow("directory list") << true << QStringList{"OKBtn", "CancelBtn", "lbSelectedDir", "bAdd", "bDelete"}
-                                        << "directory-list.html#context-3";
+        QTest::newRow("directory list")
+            << true << QStringList{"OKBtn", "CancelBtn", "lbSelectedDir", "bAdd", "bDelete"}
+            << "directory-list.html#context-3";
     }
 
     // Tab from the focus at opening, F1 and Enter in a field.
@@ -218,7 +228,8 @@ private slots:
         list.SetEntries({"/a", "/b"});
         list.Form().lbSelectedDir->item(1)->setSelected(true); // else Delete is disabled
         QDialog& dialog = editor ? static_cast<QDialog&>(list) : options;
-        QWidget* field = editor ? static_cast<QWidget*>(list.Form().lbSelectedDir) : options.Form().edFileTypes;
+        QWidget* field =
+            editor ? static_cast<QWidget*>(list.Form().lbSelectedDir) : options.Form().edFileTypes;
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(TabOrder(), tabOrder);
@@ -254,15 +265,17 @@ private slots:
         TfrmOptionDialog dialog;
         const Ui::TfrmOptionDialog& form = dialog.Form();
         dialog.SetOptions(TOptionRec{1, false, "", "", "", ""});
-        const TOptionRec in{mode, true, "_;\" \"", "/tmp/M\xC3\xBCll;\"/a b\"", " /x , y", "*.txt,*.doc"};
+        const TOptionRec in{mode,      true,         "_;\" \"", "/tmp/M\xC3\xBCll;\"/a b\"",
+                            " /x , y", "*.txt,*.doc"};
         dialog.SetOptions(in);
         QString shown;
-        for (QRadioButton* button : {form.rbCompare0, form.rbCompare1, form.rbCompare2, form.rbCompare3})
+        for (QRadioButton* button :
+             {form.rbCompare0, form.rbCompare1, form.rbCompare2, form.rbCompare3})
             shown += button->isChecked() ? button->text() : QString();
         QCOMPARE(shown, checked);
         QVERIFY(form.cbCaseSensitive->isChecked());
-        QCOMPARE((QStringList{form.edIgnoreChar->text(), form.edIncludeDir->text(), form.edExcludeDir->text(),
-                              form.edFileTypes->text()}),
+        QCOMPARE((QStringList{form.edIgnoreChar->text(), form.edIncludeDir->text(),
+                              form.edExcludeDir->text(), form.edFileTypes->text()}),
                  Fields(in).mid(2));
         TOptionRec expected = in;
         expected.CompareMode = modeBack;
@@ -292,20 +305,34 @@ private slots:
         QTest::addColumn<TOptionRec>("shown");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("error");
-        const QByteArray keys = "CompareMode=1\r\nCaseSensitive=1\r\nIgnoreChar=-\r\nScanPath=/data\r\n"
-                                "ExcludePath=/data/tmp\r\nFileTypes=*.txt\r\n";
+        const QByteArray keys =
+            "CompareMode=1\r\nCaseSensitive=1\r\nIgnoreChar=-\r\nScanPath=/data\r\n"
+            "ExcludePath=/data/tmp\r\nFileTypes=*.txt\r\n";
         const TOptionRec before{2, true, "_", "/a", "/a/b", "*.c"}, empty{0, false, "", "", "", ""};
-        QTest::newRow("open") << false << "work.twc" << "[Options]\r\nVersion=3\r\n" + keys
-                              << TOptionRec{1, true, "-", "/data", "/data/tmp", "*.txt"} << "Options [work.twc]" << "";
-        QTest::newRow("open, other version") << false << "old.twc" << "[Options]\r\nVersion=2\r\n" + keys << empty
-                                             << "Options [old.twc]" << "";
-        QTest::newRow("open, missing") << false << "gone.twc" << QByteArray() << empty << "Options [gone.twc]" << "";
-        QTest::newRow("open, cancelled") << false << "" << QByteArray() << before << "Options [before.twc]" << "";
-        QTest::newRow("open a directory") << false << "folder.twc" << QByteArray() << before
-                                          << "Options [before.twc]" << "Cannot open file ";
-        QTest::newRow("save") << true << "saved.twc" << QByteArray() << before << "Options [saved.twc]" << "";
-        QTest::newRow("save into a missing directory") << true << "missing/x.twc" << QByteArray() << before
-                                                       << "Options [before.twc]" << "Cannot create file ";
+        QTest::newRow("open") << false << "work.twc"
+                              << "[Options]\r\nVersion=3\r\n" + keys
+                              << TOptionRec{1, true, "-", "/data", "/data/tmp", "*.txt"}
+                              << "Options [work.twc]"
+                              << "";
+        QTest::newRow("open, other version")
+            << false << "old.twc"
+            << "[Options]\r\nVersion=2\r\n" + keys << empty << "Options [old.twc]"
+            << "";
+        QTest::newRow("open, missing")
+            << false << "gone.twc" << QByteArray() << empty << "Options [gone.twc]"
+            << "";
+        QTest::newRow("open, cancelled")
+            << false << "" << QByteArray() << before << "Options [before.twc]"
+            << "";
+        QTest::newRow("open a directory")
+            << false << "folder.twc" << QByteArray() << before << "Options [before.twc]"
+            << "Cannot open file ";
+        QTest::newRow("save") << true << "saved.twc" << QByteArray() << before
+                              << "Options [saved.twc]"
+                              << "";
+        QTest::newRow("save into a missing directory")
+            << true << "missing/x.twc" << QByteArray() << before << "Options [before.twc]"
+            << "Cannot create file ";
     }
 
     // What opening or saving a configuration file leaves in the dialog. An error ends the
@@ -319,7 +346,8 @@ private slots:
         QFETCH(QString, error);
         QVERIFY(MakeDir("folder.twc"));
         QFile file(WorkPath(name));
-        QVERIFY(content.isNull() || (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
+        QVERIFY(content.isNull() ||
+                (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
         file.close();
         TfrmOptionDialog dialog;
         const TOptionRec before{2, true, "_", "/a", "/a/b", "*.c"};
@@ -392,7 +420,8 @@ private slots:
         edited.FileTypes = "*.c";
         QCOMPARE(Fields(window.Options), Fields(ok ? edited : before));
         QCOMPARE(window.ConfigFileName, WorkPath(ok ? "work.twc" : "old.twc"));
-        QCOMPARE(window.windowTitle(), QString(ok ? "Twin Seek [work.twc]" : "Twin Seek [old.twc]"));
+        QCOMPARE(window.windowTitle(),
+                 QString(ok ? "Twin Seek [work.twc]" : "Twin Seek [old.twc]"));
         TOptionRec written;
         LoadConfigFile(QFile::encodeName(WorkPath("work.twc")).toStdString(), written);
         QCOMPARE(Fields(written), Fields(edited));
@@ -407,8 +436,10 @@ private slots:
         const QStringList ab{"/a", "/b"};
         QTest::newRow("semicolons") << false << "/a;/b" << ab << true << "/a;/b";
         QTest::newRow("commas") << false << "/a,/b" << ab << true << "/a;/b";
-        QTest::newRow("blank, no quotes") << false << "/my dir" << QStringList{"/my", "dir"} << true << "/my;dir";
-        QTest::newRow("blank in quotes") << false << "\"/my dir\"" << QStringList{"/my dir"} << true << "\"/my dir\"";
+        QTest::newRow("blank, no quotes")
+            << false << "/my dir" << QStringList{"/my", "dir"} << true << "/my;dir";
+        QTest::newRow("blank in quotes")
+            << false << "\"/my dir\"" << QStringList{"/my dir"} << true << "\"/my dir\"";
         QTest::newRow("empty") << false << "" << QStringList{} << true << "";
         QTest::newRow("exclude list") << true << "/a,/b" << ab << true << "/a;/b";
         QTest::newRow("cancel") << false << " /a , \"/b\"" << ab << false << " /a , \"/b\"";
@@ -428,11 +459,13 @@ private slots:
         edit->setText(typed);
         other->setText("/other,x");
         QStringList shown;
-        QVERIFY(EditList(exclude ? form.bExcludeDir : form.bIncludeDir, [&](TfrmDirSelectionList& editor) {
-            shown << editor.windowTitle() << Items(*editor.Form().lbSelectedDir);
-            (ok ? editor.Form().OKBtn : editor.Form().CancelBtn)->click();
-        }));
-        QCOMPARE(shown, QStringList(exclude ? "Exclude directories" : "Scan directories") + entries);
+        QVERIFY(EditList(exclude ? form.bExcludeDir : form.bIncludeDir,
+                         [&](TfrmDirSelectionList& editor) {
+                             shown << editor.windowTitle() << Items(*editor.Form().lbSelectedDir);
+                             (ok ? editor.Form().OKBtn : editor.Form().CancelBtn)->click();
+                         }));
+        QCOMPARE(shown,
+                 QStringList(exclude ? "Exclude directories" : "Scan directories") + entries);
         QCOMPARE(edit->text(), result);
         QCOMPARE(other->text(), QString("/other,x"));
     }
@@ -455,7 +488,8 @@ private slots:
         QVERIFY(EditList(dialog.Form().bIncludeDir, [&](TfrmDirSelectionList& editor) {
             QListWidget* list = editor.Form().lbSelectedDir;
             deleteEnabled << editor.Form().bDelete->isEnabled();
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(0)).center());
             QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::KeyboardModifiers(modifier),
                               list->visualItemRect(list->item(last)).center());
             deleteEnabled << editor.Form().bDelete->isEnabled();
@@ -483,8 +517,10 @@ private slots:
         // Each Add starts at the folder the one before chose.
         QCOMPARE(chooser.value(0).value(0), QString("Select a directory"));
         QCOMPARE(chooser.mid(1), (QList<QStringList>{{"Select a directory", plain},
-            {"Select a directory", plain}, {"Select a directory", spaced}}));
-        QCOMPARE(dialog.Form().edIncludeDir->text(), "/a;" + plain + ";" + plain + ";\"" + spaced + "\"");
+                                                     {"Select a directory", plain},
+                                                     {"Select a directory", spaced}}));
+        QCOMPARE(dialog.Form().edIncludeDir->text(),
+                 "/a;" + plain + ";" + plain + ";\"" + spaced + "\"");
     }
 
     // The chooser needs a widget as its owner. A user clicks a folder that the handler locks,
@@ -520,7 +556,8 @@ private slots:
         QList<bool> okEnabled;
         TModalWatch watch("FolderBrowser", [&](QDialog& dialog) {
             auto& chooser = static_cast<QFileDialog&>(dialog);
-            seen << chooser.selectedFiles().value(0) << (chooser.parent() == &owner ? "owned" : "not owned")
+            seen << chooser.selectedFiles().value(0)
+                 << (chooser.parent() == &owner ? "owned" : "not owned")
                  << (chooser.fileMode() == QFileDialog::Directory ? "directories" : "files");
             chooser.setDirectory(FWorkDir->path());
             QAbstractItemView* view = chooser.findChild<QAbstractItemView*>("treeView");
@@ -532,12 +569,16 @@ private slots:
             auto* status = chooser.findChild<QLabel*>("StatusText");
             for (const char* name : {"locked", "free"}) {
                 QModelIndex index;
-                if (model == nullptr || ok == nullptr || status == nullptr || !QTest::qWaitFor([&] {
-                        index = model->index(WorkPath(name));
-                        return index.isValid() && !view->visualRect(index).isEmpty();
-                    }, 5000))
+                if (model == nullptr || ok == nullptr || status == nullptr ||
+                    !QTest::qWaitFor(
+                        [&] {
+                            index = model->index(WorkPath(name));
+                            return index.isValid() && !view->visualRect(index).isEmpty();
+                        },
+                        5000))
                     break;
-                QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                  view->visualRect(index).center());
                 statusLines << status->text() + (status->isVisible() ? "" : " (hidden)");
                 okEnabled << ok->isEnabled();
             }

@@ -22,7 +22,7 @@ struct TRecordedMessage {
 // Records the scan messages and, at WM_SCAN_DONE, the result list as "key: path, path" lines
 // (the list is read there, while the scan thread waits, as a window would).
 class TRecordingListener : public TScanListener {
-public:
+  public:
     explicit TRecordingListener(TFileInfoList& resultList) : FResultList(resultList) {}
 
     // Runs on the scan thread for every message, before it is recorded.
@@ -37,7 +37,7 @@ public:
     std::vector<std::string> Result() const;
     int DoneCount() const;
 
-private:
+  private:
     TFileInfoList& FResultList;
     mutable std::mutex FMutex;
     std::condition_variable FChanged;

@@ -1,6 +1,6 @@
 #include "ResultListFile.h"
-#include "FileTimes.h"
 #include "ChildChecks.h"
+#include "FileTimes.h"
 #include "IniFile.h"
 #include "IoError.h"
 #include "ScanFixture.h"
@@ -249,7 +249,8 @@ TEST(ResultListFileTest, TheScanTimeIsAPlainDecimalNumber) {
         EXPECT_EQ(loaded.ElapsedTime, value) << line;
         EXPECT_EQ(loaded.Groups.size(), 1u) << line;
     }
-    for (const char* line : {"1,5", "1e", "e5", "nan", "inf", "0x1p3", "1.5.", "--1", ".", "1e400"}) {
+    for (const char* line :
+         {"1,5", "1e", "e5", "nan", "inf", "0x1p3", "1.5.", "--1", ".", "1e400"}) {
         const TLoaded loaded = Load(Lines({Indicator, "", "", "", "3", line}) + Group("1"));
         EXPECT_EQ(loaded.Outcome, TLoadOutcome::Damaged) << line;
         EXPECT_EQ(loaded.FilesRead, 3) << line;

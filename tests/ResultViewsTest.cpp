@@ -22,7 +22,7 @@ namespace {
 
 // Nothing of these tests should reach the user; whatever does is kept and reported.
 class TSilentDesktop : public TDesktop {
-public:
+  public:
     QStringList Shown;
     void ShowErrorReport(QWidget*, const QString& text) override { Shown << text; }
     void ShowMessage(QWidget*, const QString& text) override { Shown << text; }
@@ -41,7 +41,8 @@ void ShowRows(TfrmTwinseek& window, const TShownRows& rows) {
     for (const TShownRow& row : rows) {
         auto group = std::make_unique<TFileGroup>();
         for (size_t copy = 0; copy < row.Sizes.size(); ++copy) {
-            TFileInfoRec info = FileInfoForPath("/data/d" + std::to_string(copy) + "/" + row.Caption);
+            TFileInfoRec info =
+                FileInfoForPath("/data/d" + std::to_string(copy) + "/" + row.Caption);
             info.Size = row.Sizes[copy];
             info.LastWriteTime = LastWriteTimeFromUnix(TTestTree::DefaultTime, 0);
             group->Add(std::move(info));
@@ -129,7 +130,7 @@ class ResultViewsTest : public QObject {
         tree.File("d3/b.txt", 1);
     }
 
-private slots:
+  private slots:
     void init() {
         FWorkDir = std::make_unique<TWorkingDirectory>();
         QVERIFY(FWorkDir->IsValid());
@@ -169,8 +170,10 @@ private slots:
         QTest::addColumn<QList<int>>("clicks");
         QTest::addColumn<QList<QStringList>>("orders"); // after each click
         QTest::newRow("Count largest first, then smallest first, then Ext descending")
-            << TShownRows{{"a.doc", {1, 1}}, {"b.zip", {1, 1, 1}}, {"c.gz", std::vector<int64_t>(10, 1)},
-                         {"d.txt", std::vector<int64_t>(9, 1)}}
+            << TShownRows{{"a.doc", {1, 1}},
+                          {"b.zip", {1, 1, 1}},
+                          {"c.gz", std::vector<int64_t>(10, 1)},
+                          {"d.txt", std::vector<int64_t>(9, 1)}}
             << QList<int>{2, 2, 1}
             << QList<QStringList>{{"c.gz", "d.txt", "b.zip", "a.doc"},
                                   {"a.doc", "b.zip", "d.txt", "c.gz"},
@@ -182,7 +185,8 @@ private slots:
             << TShownRows{{"a.txt", {1, 1}}, {"b.TXT", {1, 1}}} << QList<int>{1, 1}
             << QList<QStringList>{{"a.txt", "b.TXT"}, {"b.TXT", "a.txt"}};
         QTest::newRow("no extension first ascending")
-            << TShownRows{{"a.txt", {1, 1}}, {"makefile", {1, 1}}, {"b.c", {1, 1}}} << QList<int>{1, 1}
+            << TShownRows{{"a.txt", {1, 1}}, {"makefile", {1, 1}}, {"b.c", {1, 1}}}
+            << QList<int>{1, 1}
             << QList<QStringList>{{"a.txt", "b.c", "makefile"}, {"makefile", "b.c", "a.txt"}};
         // "2.0 KB" twice and "900 Bytes": the texts would sort otherwise.
         QTest::newRow("Space by summed sizes")
@@ -270,8 +274,10 @@ private slots:
         const QString root = QString::fromStdString(tree.Root());
         // A group holds its copies in the reverse of the order in which the walk found them.
         QCOMPARE(PathRow(*window, 0), (QStringList{root + "/d3/a.txt", "5 Bytes", "02/03/03"}));
-        QCOMPARE(PathRow(*window, 1), (QStringList{root + "/d2/a.txt", "2.0 KB", "02/02/03 10:11:12"}));
-        QCOMPARE(PathRow(*window, 2), (QStringList{root + "/d1/a.txt", "100 Bytes", "02/01/03 10:11:12"}));
+        QCOMPARE(PathRow(*window, 1),
+                 (QStringList{root + "/d2/a.txt", "2.0 KB", "02/02/03 10:11:12"}));
+        QCOMPARE(PathRow(*window, 2),
+                 (QStringList{root + "/d1/a.txt", "100 Bytes", "02/01/03 10:11:12"}));
         // The tip of a row is its full path, wherever the mouse rests on it.
         for (int row = 0; row < 3; ++row)
             for (int column = 0; column < 3; ++column)

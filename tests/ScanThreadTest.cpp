@@ -1,6 +1,6 @@
 #include "ScanThread.h"
-#include "GroupBuilder.h"
 #include "ForkedChild.h"
+#include "GroupBuilder.h"
 #include "RecordingListener.h"
 #include "ScanFixture.h"
 #include "TestTree.h"
@@ -33,7 +33,6 @@ TOptionRec Options(const std::string& scanPath, int32_t compareMode = cmNameOnly
     options.ScanPath = scanPath;
     return options;
 }
-
 
 TEST(ScanThreadTest, SendsTheMessagesOfAPlainScan) {
     TTestTree single{{"a.txt"}, {"b.txt"}};

@@ -10,13 +10,13 @@
 // Caps the size of the files this process writes while it lives: writing past the cap fails
 // with EFBIG, for root too.
 class TFileSizeCap {
-public:
+  public:
     explicit TFileSizeCap(rlim_t bytes);
     ~TFileSizeCap();
     TFileSizeCap(const TFileSizeCap&) = delete;
     TFileSizeCap& operator=(const TFileSizeCap&) = delete;
 
-private:
+  private:
     void (*FHandler)(int);
     rlimit FSaved{};
 };
@@ -30,7 +30,7 @@ std::vector<std::string> Entries(const std::string& dir);
 
 // A temporary directory tree for tests, removed again with everything in it.
 class TTestTree {
-public:
+  public:
     // 2003-02-01 10:11:12 UTC: a time every file gets unless a test chooses another.
     static constexpr time_t DefaultTime = 1044094272;
 
@@ -60,7 +60,7 @@ public:
     void Chmod(const std::string& relative, unsigned mode);
     void Remove(const std::string& relative);
 
-private:
+  private:
     void MakeParents(const std::string& relative);
 
     std::string FRoot;

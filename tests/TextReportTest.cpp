@@ -1,7 +1,7 @@
+#include "TextReport.h"
 #include "FileTimes.h"
 #include "IoError.h"
 #include "TestTree.h"
-#include "TextReport.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -43,8 +43,8 @@ TEST(FileTimesTest, StampsAndDosTimesOfAKnownMoment) {
     EXPECT_EQ(DosDateTimeFromUnix(Feb1st2003At101112), 776032614u);
     // Two seconds are one step: 10:11:12 and 10:11:13 pack alike.
     EXPECT_EQ(DosDateTimeFromUnix(Feb1st2003At101112 + 1), 776032614u);
-    EXPECT_EQ(DosDateTimeFromUnix(315532799), 0u); // 1979-12-31 23:59:59
-    EXPECT_NE(DosDateTimeFromUnix(315532800), 0u); // 1980-01-01
+    EXPECT_EQ(DosDateTimeFromUnix(315532799), 0u);  // 1979-12-31 23:59:59
+    EXPECT_NE(DosDateTimeFromUnix(315532800), 0u);  // 1980-01-01
     EXPECT_EQ(DosDateTimeFromUnix(4354819200), 0u); // 2108-01-01
 }
 
@@ -63,13 +63,14 @@ TEST(TextReportTest, WritesTheExampleByteForByte) {
                                       Copy("/tmp/old/readme.txt", 1024, Feb1st2003At101112)}));
     SaveTextReport(tree / "report.txt", 12, 12.0 / 86400, rows, DayMonthYear());
 
-    EXPECT_EQ(ReadBytes(tree / "report.txt"), "Scanned files:    12\r\n"
-                                              "Duplicated files: 1\r\n"
-                                              "Scan time:        00:00:12\r\n"
-                                              "\r\n"
-                                              "readme.txt\r\n"
-                                              "/tmp/readme.txt, 1024, 01.02.2003 10:11:12,\r\n"
-                                              "/tmp/old/readme.txt, 1024, 01.02.2003 10:11:12,\r\n");
+    EXPECT_EQ(ReadBytes(tree / "report.txt"),
+              "Scanned files:    12\r\n"
+              "Duplicated files: 1\r\n"
+              "Scan time:        00:00:12\r\n"
+              "\r\n"
+              "readme.txt\r\n"
+              "/tmp/readme.txt, 1024, 01.02.2003 10:11:12,\r\n"
+              "/tmp/old/readme.txt, 1024, 01.02.2003 10:11:12,\r\n");
 }
 
 TEST(TextReportTest, RowsInTheirOrderWithFullSizesAndTheMidnightRule) {

@@ -1,8 +1,8 @@
 // The link label: its look at rest, under the mouse and while pressed, the setters, and the
 // target a click hands to the desktop.
 
-#include "Desktop.h"
 #include "URLLabel.h"
+#include "Desktop.h"
 
 #include <QEnterEvent>
 #include <QSignalSpy>
@@ -12,7 +12,7 @@ namespace {
 
 // Keeps the targets the label asks the desktop to open.
 class TRecordingDesktop : public TDesktop {
-public:
+  public:
     QStringList Opened;
     void ShowErrorReport(QWidget*, const QString&) override {}
     void ShowMessage(QWidget*, const QString&) override {}
@@ -22,7 +22,9 @@ public:
 const QColor Blue(0, 0, 255);
 const QColor Red(255, 0, 0);
 
-QColor Shown(const TURLLabel& label) { return label.palette().color(label.foregroundRole()); }
+QColor Shown(const TURLLabel& label) {
+    return label.palette().color(label.foregroundRole());
+}
 
 void Enter(TURLLabel& label) {
     const QPointF inside(2, 2);
@@ -44,7 +46,7 @@ class URLLabelTest : public QObject {
     std::unique_ptr<QWidget> FParent;
     TURLLabel* FLabel = nullptr;
 
-private slots:
+  private slots:
     void init() {
         FDesktop = TRecordingDesktop();
         TDesktop::SetCurrent(&FDesktop);
@@ -71,11 +73,16 @@ private slots:
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("target");
-        QTest::newRow("web") << int(hmHTTP) << "www.example.org" << "http://www.example.org";
-        QTest::newRow("mail") << int(hmMAIL) << "me@example.org" << "mailto:me@example.org";
-        QTest::newRow("ftp") << int(hmFTP) << "ftp.example.org" << "ftp://ftp.example.org";
-        QTest::newRow("own prefix kept") << int(hmHTTP) << "http://example.org" << "http://http://example.org";
-        QTest::newRow("blanks kept") << int(hmHTTP) << " a b " << "http:// a b ";
+        QTest::newRow("web") << int(hmHTTP) << "www.example.org"
+                             << "http://www.example.org";
+        QTest::newRow("mail") << int(hmMAIL) << "me@example.org"
+                              << "mailto:me@example.org";
+        QTest::newRow("ftp") << int(hmFTP) << "ftp.example.org"
+                             << "ftp://ftp.example.org";
+        QTest::newRow("own prefix kept") << int(hmHTTP) << "http://example.org"
+                                         << "http://http://example.org";
+        QTest::newRow("blanks kept") << int(hmHTTP) << " a b "
+                                     << "http:// a b ";
         const QString longCaption = "www.example.org/" + QString(100, 'x');
         QTest::newRow("longer than 79") << int(hmHTTP) << longCaption << "http://" + longCaption;
     }

@@ -6,7 +6,7 @@
 // A fresh temporary folder as the working directory for as long as the object lives: the
 // window keeps its settings file in the working directory.
 class TWorkingDirectory {
-public:
+  public:
     TWorkingDirectory() : FOld(QDir::currentPath()) {
         FEntered = FDir.isValid() && QDir::setCurrent(FDir.path());
     }
@@ -18,7 +18,7 @@ public:
     QString path() const { return FDir.path(); }
     QString filePath(const QString& name) const { return FDir.filePath(name); }
 
-private:
+  private:
     QString FOld;
     QTemporaryDir FDir;
     bool FEntered = false;
