@@ -45,7 +45,7 @@ if [[ ! -x $timer ]]; then
     die "$timer is missing; it measures time and peak memory. Install it with: apt-get install time"
 fi
 limit=$build_dir/bench/limit_walk
-[[ -x $limit ]] || die "$limit is missing; build it with: cmake --build $build_dir --target bench-limit-walk"
+[[ -x $limit ]] || die "$limit is missing; build it with: cmake -S . -B $build_dir -DTWINSEEK_BUILD_BENCH=ON && cmake --build $build_dir"
 cli=$build_dir/twinseek-cli
 if [[ ! -x $cli ]]; then
     echo "run.sh: $cli is missing; twinseek-cli will be left out (build it with: cmake --build $build_dir --target twinseek-cli)" >&2

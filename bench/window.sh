@@ -13,7 +13,7 @@ if [[ ${#roots[@]} -eq 0 ]]; then
 fi
 cli=$build_dir/twinseek-cli
 window=$build_dir/bench/window_bench
-[[ -x $cli && -x $window ]] || { echo "window.sh: build $cli and $window first" >&2; exit 1; }
+[[ -x $cli && -x $window ]] || { echo "window.sh: build $cli and $window first (cmake -DTWINSEEK_BUILD_BENCH=ON)" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" # the window reads and writes its settings file in the working directory

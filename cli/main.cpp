@@ -7,6 +7,7 @@
 #include "OptionRec.h"
 #include "ResultListFile.h"
 #include "TextReport.h"
+#include "Version.h"
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
@@ -110,6 +111,8 @@ int Run(int argc, char** argv) {
     CLI::App app{"Finds files whose names occur more than once in the scanned directories and "
                  "writes a text report of them.",
                  "twinseek-cli"};
+    app.set_version_flag("--version", std::string("twinseek-cli ") + TwinseekVersion,
+                         "Print the program's version and exit");
     TArguments args;
     app.add_option("--scan", args.ScanPath,
                    "Directories to scan, as a list text (entries separated by \";\", quoted with "
@@ -153,6 +156,9 @@ int Run(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         std::cout << app.help();
+        return 0;
+    } catch (const CLI::CallForVersion&) {
+        std::cout << app.version() << '\n';
         return 0;
     } catch (const CLI::ParseError& error) {
         return UsageError(app, error.what());

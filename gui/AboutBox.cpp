@@ -1,10 +1,12 @@
 #include "AboutBox.h"
 
 #include "URLLabel.h"
+#include "Version.h"
 #include "ui_AboutBox.h"
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), FUi(std::make_unique<Ui::TAboutBox>()) {
     FUi->setupUi(this);
+    FUi->laVersion->setText(FUi->laVersion->text().arg(TwinseekVersion));
     // The program's pages on the web.
     auto* link = new TURLLabel(this);
     link->setObjectName("laHomePage");

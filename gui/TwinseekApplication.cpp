@@ -1,6 +1,7 @@
 #include "TwinseekApplication.h"
 
 #include "Desktop.h"
+#include "Version.h"
 
 #include <QIcon>
 
@@ -8,7 +9,7 @@
 
 TTwinseekApplication::TTwinseekApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(ApplicationTitle);
-    setApplicationVersion("1.3");
+    setApplicationVersion(TwinseekVersion);
     setDesktopFileName("org.twinseek.Twinseek");
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})

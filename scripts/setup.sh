@@ -7,7 +7,7 @@ packages=(
     libicu-dev libcli11-dev
     qt6-base-dev libqt6svg6 fonts-dejavu-core adwaita-icon-theme
     libgtest-dev libgmock-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     desktop-file-utils appstream
 )
 

@@ -1,5 +1,6 @@
 #include "ChildChecks.h"
 #include "TestTree.h"
+#include "Version.h"
 
 #include <array>
 #include <cstdio>
@@ -197,6 +198,10 @@ TEST(CliTest, FailuresAndUsage) {
     run = RunCli("--help");
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Out.find("--case-sensitive"), std::string::npos);
+
+    run = RunCli("--version");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out, std::string("twinseek-cli ") + TwinseekVersion + "\n");
 
     // Any integer is a compare mode; those outside 0..3 compare by name only.
     TTestTree sizes{{"a/x", 1}, {"b/x", 2}};
