@@ -13,7 +13,9 @@ namespace {
 
 double TimeScan(const char* root) {
     TfrmTwinseek window;
-    window.Options.ScanPath = root;
+    TOptionRec options = window.Options();
+    options.ScanPath = root;
+    window.SetOptions(options);
     window.show();
     QElapsedTimer timer;
     timer.start();

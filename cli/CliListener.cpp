@@ -1,7 +1,5 @@
 #include "CliListener.h"
 
-#include "FileTimes.h"
-
 #include <string>
 
 namespace {
@@ -9,17 +7,12 @@ namespace {
 constexpr auto RedrawInterval = std::chrono::milliseconds(100);
 } // namespace
 
-TCliListener::TCliListener(TFileInfoList& resultList, FILE* progress, TLocaleFormats formats)
-    : FResultList(resultList), FProgress(progress), FFormats(std::move(formats)) {}
+TCliListener::TCliListener(FILE* progress, TLocaleFormats formats)
+    : FProgress(progress), FScanProgress(std::move(formats)) {}
 
 void TCliListener::Start() {
-    FStartTime = std::chrono::steady_clock::now();
-    FLastShown = FStartTime - RedrawInterval;
-}
-
-double TCliListener::DaysSinceStart() const {
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - FStartTime;
-    return elapsed.count() / 86400.0;
+    FScanProgress.Start();
+    FLastShown = std::chrono::steady_clock::now() - RedrawInterval;
 }
 
 void TCliListener::ShowProgress(const std::string& text, bool force) {
@@ -34,26 +27,21 @@ void TCliListener::ShowProgress(const std::string& text, bool force) {
 }
 
 void TCliListener::ScanMessage(uint32_t message, int32_t first, int32_t second) {
-    const std::string time = "Time: " + TimeText(DaysSinceStart(), FFormats);
+    FScanProgress.Take(message, first, second);
+    const TScanProgress& texts = FScanProgress;
     switch (message) {
     case WM_SCAN_PROGRESS:
-        FFilesPart = "Files read: " + std::to_string(first);
-        ShowProgress(time + "  " + FFilesPart + "  Directories read: " + std::to_string(second),
+        ShowProgress(texts.TimeText() + "  " + texts.FilesText() + "  " + texts.DirectoriesText(),
                      false);
         break;
     case WM_SCAN_CHECK:
-        ShowProgress(time + "  Files to check: " + std::to_string(first), first == 0);
+        ShowProgress(texts.TimeText() + "  " + texts.FilesText(), first == 0);
         break;
     case WM_SCAN_DONE: {
         if (FProgress != nullptr) {
             std::fputs("\r\x1b[K", FProgress);
             std::fflush(FProgress);
         }
-        // The scan thread waits in this call, so the result list is ours to read and empty.
-        RemoveSingleFileGroups(FResultList);
-        FFilesRead = first;
-        FElapsedTime = DaysSinceStart();
-        FRows = TakeRows(FResultList);
         {
             std::lock_guard<std::mutex> lock(FMutex);
             FDone = true;

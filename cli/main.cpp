@@ -80,7 +80,7 @@ std::string ConfigRefusal(const std::string& fileName) {
            std::to_string(ConfigFileVersion) + " expected).";
 }
 
-std::string RootFailureText(const TScanThread::TRootFailure& failure) {
+std::string RootFailureText(const TRootFailure& failure) {
     const std::string reason =
         failure.ErrorCode == ENOTDIR ? "Not a directory" : IoErrorText(failure.ErrorCode);
     return "cannot scan " + failure.Dir + ": " + reason;
@@ -94,7 +94,7 @@ struct TArguments {
     std::string Report = "-";
 };
 
-void WriteReport(const std::string& reportFile, const TCliScanResult& result,
+void WriteReport(const std::string& reportFile, const TScanResult& result,
                  const TLocaleFormats& formats) {
     if (reportFile != "-") {
         SaveTextReport(reportFile, result.FilesRead, result.ElapsedTime, result.Rows, formats);
@@ -167,11 +167,15 @@ int Run(int argc, char** argv) {
     // A configuration file that cannot be used stops the program: scanning with options the
     // user did not choose would report a result for nothing.
     TOptionRec options = DefaultOptions();
-    try {
-        if (!args.Config.empty() && !LoadConfigFile(args.Config, options))
-            return Fail(ConfigRefusal(args.Config));
-    } catch (const EFileError& error) {
-        return Fail(error.what());
+    if (!args.Config.empty()) {
+        try {
+            const TLoadedConfig loaded = LoadConfigFile(args.Config);
+            if (!loaded.Accepted)
+                return Fail(ConfigRefusal(args.Config));
+            options = loaded.Options;
+        } catch (const EFileError& error) {
+            return Fail(error.what());
+        }
     }
     if (app.count("--scan") > 0)
         options.ScanPath = args.ScanPath;
@@ -200,24 +204,21 @@ int Run(int argc, char** argv) {
     }
 
     const TLocaleFormats formats = TLocaleFormats::Current();
-    TCliScanResult result;
+    TScanResult result;
     if (!args.LoadList.empty()) {
-        TFileInfoList resultList;
         try {
-            const TLoadOutcome outcome =
-                LoadResultList(args.LoadList, resultList, result.FilesRead, result.ElapsedTime);
+            const TLoadOutcome outcome = LoadResultList(args.LoadList, result);
             if (outcome != TLoadOutcome::Loaded)
                 return Fail(LoadOutcomeMessage(outcome));
         } catch (const EInOutError& error) {
             return Fail(args.LoadList + ": " + error.what());
         }
-        result.Rows = TakeRows(resultList);
     } else {
         result = RunCliScan(options, isatty(STDERR_FILENO) ? stderr : nullptr, formats);
         // A failed scan found nothing: no report and no list stand in for its result.
         if (!result.Failure.empty())
             return Fail(result.Failure);
-        for (const TScanThread::TRootFailure& failure : result.RootFailures)
+        for (const TRootFailure& failure : result.RootFailures)
             Warn(RootFailureText(failure));
     }
 

@@ -28,8 +28,10 @@ void WriteConfig(TIniFile& ini, const TOptionRec& options) {
     ini.WriteString(Section, "FileTypes", options.FileTypes);
 }
 
-bool LoadConfigFile(const std::string& fileName, TOptionRec& options) {
-    return ReadConfig(TIniFile::Load(fileName), options);
+TLoadedConfig LoadConfigFile(const std::string& fileName) {
+    TLoadedConfig loaded;
+    loaded.Accepted = ReadConfig(TIniFile::Load(fileName), loaded.Options);
+    return loaded;
 }
 
 void SaveConfigFile(const std::string& fileName, TOptionRec options) {

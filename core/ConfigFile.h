@@ -7,7 +7,6 @@
 // Configuration files ("*.twc"): one set of search options in section "Options" of an INI text.
 // A file is accepted exactly when its "Version" reads as 3.
 inline constexpr int32_t ConfigFileVersion = 3;
-inline constexpr const char* ConfigFileFilter = "Twinseek config (*.twc)|*.twc";
 inline constexpr const char* ConfigFileExtension = "twc";
 // What a missing "ScanPath" reads as: the root directory.
 inline constexpr const char* ConfigDefaultScanPath = "/";
@@ -20,11 +19,16 @@ bool ReadConfig(const TIniFile& ini, TOptionRec& options);
 // Sets the seven keys of the "Options" section.
 void WriteConfig(TIniFile& ini, const TOptionRec& options);
 
-// Takes every option from the file when it is accepted (the result tells); otherwise leaves
-// options untouched. A file that does not exist is not accepted. Throws EFileError ("Cannot open
-// file %s") for a file that exists but cannot be read, is not a regular file or is larger than
-// 16 MiB.
-bool LoadConfigFile(const std::string& fileName, TOptionRec& options);
+// The options of a configuration file, read into a fresh, empty record: every option comes from
+// the file when it is accepted, and a file that is not accepted (one that does not exist
+// included) gives the empty record, with Accepted false.
+struct TLoadedConfig {
+    TOptionRec Options;
+    bool Accepted = false;
+};
+// Throws EFileError ("Cannot open file %s") for a file that exists but cannot be read, is not a
+// regular file or is larger than 16 MiB.
+TLoadedConfig LoadConfigFile(const std::string& fileName);
 
 // Sets the seven keys in the file's "Options" section, keeping its other sections and keys, and
 // writes it back. Throws EFileError ("Cannot open file %s", "Cannot create file %s", or, with

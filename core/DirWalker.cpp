@@ -91,7 +91,7 @@ void TDirWalker::CollectFiles(const TFrame& frame, const std::string& dir,
     }
 }
 
-bool TDirWalker::ReadDirectory(const TFrame& frame, const std::string& dir,
+void TDirWalker::ReadDirectory(const TFrame& frame, const std::string& dir,
                                std::vector<std::string>& subdirs) {
     const int fd = frame.Fd;
     TListing& listing = FListing;
@@ -129,7 +129,6 @@ bool TDirWalker::ReadDirectory(const TFrame& frame, const std::string& dir,
     for (const TEntry& entry : listing.Entries)
         if (!entry.IsFile)
             subdirs.emplace_back(listing.Name(entry));
-    return !Stopped();
 }
 
 bool TDirWalker::Reopen(std::vector<TFrame>& stack, const std::string& path) const {

@@ -84,7 +84,7 @@ class TDirWalker {
     // Levels below the scan directory that keep their descriptor.
     static constexpr size_t OpenLevels = 64;
 
-    bool ReadDirectory(const TFrame& frame, const std::string& dir,
+    void ReadDirectory(const TFrame& frame, const std::string& dir,
                        std::vector<std::string>& subdirs);
     void CollectFiles(const TFrame& frame, const std::string& dir, const TListing& listing);
     // Opens the newest level again; false when its path no longer leads to it.

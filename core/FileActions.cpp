@@ -1,5 +1,6 @@
 #include "FileActions.h"
 
+#include "IoError.h"
 #include "TrustedPath.h"
 
 #include <algorithm>
@@ -40,8 +41,4 @@ std::string OpenCheck(const std::string& path, bool folderOnly) {
 std::string DirectoryPart(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string SystemErrorText(int errorCode) {
-    return std::strerror(errorCode);
 }

@@ -21,6 +21,3 @@ std::string OpenCheck(const std::string& path, bool folderOnly);
 
 // The folder of a copy: its path up to and including the last "/", or "" for a bare name.
 std::string DirectoryPart(const std::string& path);
-
-// The system's text for an errno value.
-std::string SystemErrorText(int errorCode);

@@ -1,7 +1,5 @@
 #include "FileInfoRec.h"
 
-#include "OptionRec.h"
-
 const std::string& TFileInfoRec::DirText() const {
     static const std::string empty;
     return Dir ? *Dir : empty;
@@ -11,19 +9,6 @@ std::string TFileInfoRec::FullPath() const {
     std::string path = DirText();
     path += Name;
     return path;
-}
-
-bool SameFile(int32_t compareMode, const TFileInfoRec& a, const TFileInfoRec& b) {
-    switch (compareMode) {
-    case cmNameSizeTime:
-        return a.Size == b.Size && a.Time == b.Time;
-    case cmNameSize:
-        return a.Size == b.Size;
-    case cmNameTime:
-        return a.Time == b.Time;
-    default:
-        return true;
-    }
 }
 
 TFileInfoRec FileInfoForPath(const std::string& fullPath) {

@@ -23,9 +23,6 @@ struct TFileInfoRec {
     std::string FullPath() const;
 };
 
-// Whether two files with the same name key count as the same file under a compare mode.
-bool SameFile(int32_t compareMode, const TFileInfoRec& a, const TFileInfoRec& b);
-
 // Splits a full path at its last "/" into a shared directory and a name, so that FullPath()
 // gives the path back unchanged.
 TFileInfoRec FileInfoForPath(const std::string& fullPath);

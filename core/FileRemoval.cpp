@@ -1,6 +1,7 @@
 #include "FileRemoval.h"
 
 #include "FileActions.h"
+#include "IoError.h"
 #include "RecordedFile.h"
 
 #include <cerrno>

@@ -53,7 +53,3 @@ std::string FormatSize(float value, const TLocaleFormats& formats) {
     text += UnitWords[unit];
     return text;
 }
-
-std::string FormatSize(float value) {
-    return FormatSize(value, TLocaleFormats::Current());
-}

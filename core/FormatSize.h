@@ -8,7 +8,6 @@
 // in single precision while it is greater than 1024; after "GB" come "TB" and "PB". Halves round
 // away from zero.
 std::string FormatSize(float value, const TLocaleFormats& formats);
-std::string FormatSize(float value);
 
 // A whole number written with the locale's thousands separator between groups of three digits.
 std::string GroupDigits(const std::string& digits, const std::string& separator);

@@ -188,7 +188,7 @@ const TGroupBuilder::TStatus* TGroupBuilder::StatusOf(uint32_t file) const {
 }
 
 void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firstPosition,
-                               std::deque<TFileInfoEntry>& result) {
+                               std::deque<TResultRow>& result) {
     // files: one class of equal keys, in the order the grouping takes them.
     std::vector<uint32_t> present;
     for (uint32_t i = 0; i < files.size(); ++i)
@@ -205,13 +205,10 @@ void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firs
     };
     std::vector<TNewGroup> groups; // in the order they were created
     std::unordered_map<TMatchKey, size_t, TMatchKeyHash> index;
-    const bool compareSize = FCompareMode == cmNameSizeTime || FCompareMode == cmNameSize;
-    const bool compareTime = FCompareMode == cmNameSizeTime || FCompareMode == cmNameTime;
+    const bool compareSize = ComparesSize(FCompareMode);
+    const bool compareTime = ComparesTime(FCompareMode);
     auto matchKey = [&](uint32_t keyId, const TStatus& status) {
         return TMatchKey{keyId, compareSize ? status.Size : 0, compareTime ? status.Time : 0u};
-    };
-    auto sameFile = [&](const TStatus& a, const TStatus& b) {
-        return (!compareSize || a.Size == b.Size) && (!compareTime || a.Time == b.Time);
     };
 
     const auto total = static_cast<int64_t>(FPending.Count());
@@ -226,7 +223,7 @@ void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firs
             // Groups with an equal key stand newest first; the first that matches takes the file.
             for (size_t g = groups.size(); g-- > 0;) {
                 if (groups[g].KeyId == keyId &&
-                    sameFile(*StatusOf(files[groups[g].First]), status)) {
+                    SameFile(FCompareMode, *StatusOf(files[groups[g].First]), status)) {
                     found = g;
                     break;
                 }
@@ -271,8 +268,8 @@ void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firs
     }
 }
 
-std::deque<TFileInfoEntry> TGroupBuilder::Build() {
-    std::deque<TFileInfoEntry> result;
+std::deque<TResultRow> TGroupBuilder::Build() {
+    std::deque<TResultRow> result;
     const uint32_t fileCount = FPending.Count();
     const uint32_t keyCount = FPending.KeyCount();
     if (fileCount == 0 || Stopped())

@@ -26,7 +26,7 @@ class TGroupBuilder {
 
     // The groups in list order; when a stop ends the grouping early, the groups built so far.
     // A failure on either thread (no memory) is raised here, after both threads have ended.
-    std::deque<TFileInfoEntry> Build();
+    std::deque<TResultRow> Build();
 
     // Called at the start of each share of the status reading, on the thread that reads it
     // (share 0 on the scan thread); tests make it fail there.
@@ -49,7 +49,7 @@ class TGroupBuilder {
     void ReadStatuses(uint32_t begin, uint32_t end);
     const TStatus* StatusOf(uint32_t file) const;
     void GroupClass(const std::vector<uint32_t>& files, uint32_t firstPosition,
-                    std::deque<TFileInfoEntry>& result);
+                    std::deque<TResultRow>& result);
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
 
     const TPendingFiles& FPending;

@@ -1,19 +1,14 @@
 #pragma once
 
+#include "FileError.h"
+
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // The largest INI file read; a bigger one is refused like one that cannot be read.
 inline constexpr size_t MaxIniFileSize = size_t(16) << 20;
-
-// A failure with the text the user sees, such as "Cannot open file /x/y.twc".
-class EFileError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // An INI text held in memory: sections of lines. Reading is tolerant (CR LF, CR or LF line ends,
 // comments, lines before the first section dropped); section and key names are found without

@@ -1,6 +1,7 @@
 #include "IoError.h"
 
 #include <cerrno>
+#include <cstring>
 
 EInOutError::EInOutError(int errorCode)
     : std::runtime_error(IoErrorText(errorCode)), FErrorCode(errorCode) {}
@@ -25,4 +26,8 @@ std::string IoErrorText(int errorCode) {
     default:
         return "I/O error " + std::to_string(errorCode);
     }
+}
+
+std::string SystemErrorText(int errorCode) {
+    return std::strerror(errorCode);
 }

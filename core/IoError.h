@@ -16,5 +16,9 @@ class EInOutError : public std::runtime_error {
     int FErrorCode;
 };
 
-// The text of an I/O failure for an errno value.
+// The two texts of an errno value. The program's file reading and writing report their
+// failures in a few words of their own ("File not found", "Disk full", "I/O error 5"):
 std::string IoErrorText(int errorCode);
+// while the messages about a single copy (Delete, Open) quote the system's own text
+// ("No such file or directory").
+std::string SystemErrorText(int errorCode);

@@ -12,6 +12,22 @@ enum TCompareMode : int32_t {
     cmNameOnly = 3,
 };
 
+// Whether a compare mode asks for equal sizes, and for equal last-write times.
+inline bool ComparesSize(int32_t compareMode) {
+    return compareMode == cmNameSizeTime || compareMode == cmNameSize;
+}
+inline bool ComparesTime(int32_t compareMode) {
+    return compareMode == cmNameSizeTime || compareMode == cmNameTime;
+}
+
+// Whether two files with the same name key count as the same file under a compare mode. A file
+// is anything with a Size and a packed DOS Time: a found file's record, or its status while the
+// scan groups it.
+template <typename TFile> bool SameFile(int32_t compareMode, const TFile& a, const TFile& b) {
+    return (!ComparesSize(compareMode) || a.Size == b.Size) &&
+           (!ComparesTime(compareMode) || a.Time == b.Time);
+}
+
 // The options of one search. The four text fields are list texts (see ListText.h).
 struct TOptionRec {
     int32_t CompareMode = cmNameSizeTime;

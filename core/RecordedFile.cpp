@@ -1,7 +1,7 @@
 #include "RecordedFile.h"
 
-#include "FileActions.h"
 #include "FileTimes.h"
+#include "IoError.h"
 
 #include <cerrno>
 #include <fcntl.h>

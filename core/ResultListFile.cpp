@@ -200,7 +200,7 @@ TLoadOutcome Read(TByteSource& source, TFileInfoList& resultList, int32_t& files
                   double& elapsedTime) {
     resultList.Clear();
     TResultListReader reader(source);
-    std::deque<TFileInfoEntry> entries;
+    std::deque<TResultRow> entries;
     try {
         if (reader.ReadText() != ResultListIndicator)
             return TLoadOutcome::WrongIndicator;
@@ -211,7 +211,7 @@ TLoadOutcome Read(TByteSource& source, TFileInfoList& resultList, int32_t& files
 
         TDirRef lastDir;
         while (!reader.AtEnd()) {
-            TFileInfoEntry entry{reader.ReadText(), nullptr};
+            TResultRow entry{reader.ReadText(), nullptr};
             const int32_t count = reader.ReadInt32();
             // A group without copies holds no group object: a file of such groups alone would
             // otherwise take more memory than its bound. Copies that lie wholly beyond the end
@@ -377,6 +377,14 @@ TLoadOutcome LoadResultList(const std::string& fileName, TFileInfoList& resultLi
     TByteSource source(fd, static_cast<uint64_t>(info.st_size));
     const TLoadOutcome outcome = Read(source, resultList, filesRead, elapsedTime);
     ::close(fd);
+    return outcome;
+}
+
+TLoadOutcome LoadResultList(const std::string& fileName, TScanResult& result) {
+    TFileInfoList resultList;
+    const TLoadOutcome outcome =
+        LoadResultList(fileName, resultList, result.FilesRead, result.ElapsedTime);
+    result.Rows = resultList.TakeRows();
     return outcome;
 }
 

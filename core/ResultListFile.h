@@ -4,6 +4,7 @@
 #include "LeftOutCopies.h"
 #include "OptionRec.h"
 #include "ResultRows.h"
+#include "ScanResult.h"
 #include "TextFileWriter.h"
 
 #include <cstdint>
@@ -52,6 +53,9 @@ TLeftOutCopies SaveResultList(const std::string& fileName, const TOptionRec& opt
 // not a regular file (a pipe or a device would block or never end).
 TLoadOutcome LoadResultList(const std::string& fileName, TFileInfoList& resultList,
                             int32_t& filesRead, double& elapsedTime);
+// The same into a finished result, as a scan hands it over: the rows in list order, the files
+// read and the scan time (totals the file does not reach keep the values they had).
+TLoadOutcome LoadResultList(const std::string& fileName, TScanResult& result);
 // The same over bytes in memory.
 TLoadOutcome ReadResultList(std::string_view data, TFileInfoList& resultList, int32_t& filesRead,
                             double& elapsedTime);

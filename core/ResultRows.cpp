@@ -1,19 +1,9 @@
 #include "ResultRows.h"
 
 void RemoveSingleFileGroups(TFileInfoList& resultList) {
-    resultList.RemoveIf([](const TFileInfoEntry& entry) {
+    resultList.RemoveIf([](const TResultRow& entry) {
         return entry.Group != nullptr && entry.Group->Count() == 1;
     });
-}
-
-std::vector<TResultRow> TakeRows(TFileInfoList& resultList) {
-    // The names are moved, not copied: a big result would otherwise be held twice.
-    std::deque<TFileInfoEntry> entries = resultList.TakeEntries();
-    std::vector<TResultRow> rows;
-    rows.reserve(entries.size());
-    for (TFileInfoEntry& entry : entries)
-        rows.push_back({std::move(entry.Key), std::move(entry.Group)});
-    return rows;
 }
 
 std::string ExtOf(const std::string& caption) {
@@ -29,6 +19,6 @@ std::string ExtOf(const std::string& caption) {
 float TotalSpace(const std::vector<TResultRow>& rows) {
     float total = 0;
     for (const TResultRow& row : rows)
-        total += row.Space();
+        total += row.GroupSpace();
     return total;
 }

@@ -4,6 +4,8 @@
 #include "GroupBuilder.h"
 #include "ListText.h"
 #include "PendingFiles.h"
+#include "ResultRows.h"
+#include "ScanProgress.h"
 
 #include <algorithm>
 #include <new>
@@ -22,15 +24,15 @@ bool IsBlankText(const std::string& text) {
 // subdirectory as WM_SCAN_PROGRESS.
 class TCollector : public TWalkSink {
   public:
-    TCollector(const TScanThread& thread, TPendingFiles& pending,
+    TCollector(const TNameKeyRule& nameKeys, TPendingFiles& pending,
                std::function<void(int32_t, int32_t)> progress)
-        : FThread(thread), FPending(pending), FProgress(std::move(progress)) {}
+        : FNameKeys(nameKeys), FPending(pending), FProgress(std::move(progress)) {}
 
     uint32_t BeginDirectory(const std::string& dir, uint64_t device, uint64_t inode) override {
         return FPending.AddDir(dir, device, inode);
     }
     void CollectFile(uint32_t dirIndex, std::string_view name) override {
-        FThread.NameKey(name, FKey);
+        FNameKeys.NameKey(name, FKey);
         FPending.Add(dirIndex, name, FKey);
     }
     void EnteringSubdirectory(int directoriesRead) override {
@@ -38,7 +40,7 @@ class TCollector : public TWalkSink {
     }
 
   private:
-    const TScanThread& FThread;
+    const TNameKeyRule& FNameKeys;
     TPendingFiles& FPending;
     std::function<void(int32_t, int32_t)> FProgress;
     std::string FKey; // reused for every file
@@ -46,8 +48,8 @@ class TCollector : public TWalkSink {
 
 } // namespace
 
-TScanThread::TScanThread(TScanListener& listener, TFileInfoList& resultList)
-    : FResultList(resultList), FListener(listener), FThread([this] { Execute(); }) {}
+TScanThread::TScanThread(TScanListener& listener)
+    : FListener(listener), FThread([this] { Execute(); }) {}
 
 TScanThread::~TScanThread() {
     FStopRequested = true;
@@ -61,8 +63,7 @@ TScanThread::~TScanThread() {
 
 void TScanThread::StartScan(const TOptionRec& options) {
     FOptions = options;
-    FHasIgnoreChars = !FOptions.IgnoreChar.empty();
-    FIgnoreList = FHasIgnoreChars ? SplitListText(FOptions.IgnoreChar) : std::vector<std::string>{};
+    FNameKeys = TNameKeyRule(FOptions);
     if (IsBlankText(FOptions.FileTypes))
         FOptions.FileTypes = "*.*";
     FMasks = SplitListText(FOptions.FileTypes);
@@ -70,6 +71,7 @@ void TScanThread::StartScan(const TOptionRec& options) {
     FSearchDirs = SplitListText(FOptions.ScanPath);
     FExcludeDirs = SplitListText(FOptions.ExcludePath);
     FStopRequested = false;
+    FStartTime = std::chrono::steady_clock::now();
     {
         // A request that comes before the thread has gone back to sleep waits here for it.
         std::lock_guard<std::mutex> lock(FMutex);
@@ -80,39 +82,6 @@ void TScanThread::StartScan(const TOptionRec& options) {
 
 void TScanThread::StopScan() {
     FStopRequested = true;
-}
-
-std::string TScanThread::StripIgnoreChars(std::string key) const {
-    for (const std::string& entry : FIgnoreList) {
-        if (entry.empty())
-            continue;
-        std::string stripped;
-        size_t from = 0;
-        for (size_t at = key.find(entry); at != std::string::npos; at = key.find(entry, from)) {
-            stripped.append(key, from, at - from);
-            from = at + entry.size();
-        }
-        stripped.append(key, from, std::string::npos);
-        key = std::move(stripped);
-    }
-    return key;
-}
-
-std::string TScanThread::NameKey(std::string_view name) const {
-    std::string key;
-    NameKey(name, key);
-    return key;
-}
-
-void TScanThread::NameKey(std::string_view name, std::string& key) const {
-    key.assign(name);
-    if (FOptions.CaseSensitive)
-        return;
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    if (FHasIgnoreChars)
-        key = StripIgnoreChars(std::move(key));
 }
 
 void TScanThread::Send(uint32_t message, int32_t first, int32_t second) {
@@ -128,22 +97,26 @@ void TScanThread::Execute() {
                 return;
             FStartRequested = false;
         }
-        FFailure.clear();
-        FRootFailures.clear();
-        int32_t filesRead = 0;
+        FResult = TScanResult();
+        std::string& failure = FResult.Failure;
         // The scan's own memory has been released by the time a failure is caught here.
         try {
-            filesRead = RunScan();
+            FResult.FilesRead = RunScan();
+            FinishResult();
         } catch (const std::bad_alloc&) {
-            FFailure = OutOfMemoryMessage;
+            failure = OutOfMemoryMessage;
         } catch (const std::exception& error) {
-            FFailure = *error.what() != '\0' ? error.what() : UnknownFailureMessage;
+            failure = *error.what() != '\0' ? error.what() : UnknownFailureMessage;
         } catch (...) {
-            FFailure = UnknownFailureMessage;
+            failure = UnknownFailureMessage;
         }
-        if (!FFailure.empty())
+        if (!failure.empty()) {
             FResultList.Clear();
-        Send(WM_SCAN_DONE, filesRead, 0);
+            FResult.Rows = std::vector<TResultRow>();
+            FResult.FilesRead = 0;
+        }
+        FResult.ElapsedTime = DaysSince(FStartTime);
+        Send(WM_SCAN_DONE, FResult.FilesRead, 0);
     }
 }
 
@@ -152,7 +125,7 @@ int32_t TScanThread::RunScan() {
     FResultList.Clear();
 
     std::vector<TWildcardMask> masks(FMasks.begin(), FMasks.end());
-    TCollector collector(*this, pending, [this](int32_t files, int32_t dirs) {
+    TCollector collector(FNameKeys, pending, [this](int32_t files, int32_t dirs) {
         Send(WM_SCAN_PROGRESS, files, dirs);
     });
     {
@@ -163,7 +136,7 @@ int32_t TScanThread::RunScan() {
         // user named them, while a subdirectory that cannot be read is passed by in silence.
         for (const std::string& dir : FSearchDirs)
             if (const int errorCode = walker.ScanRoot(dir); errorCode != 0)
-                FRootFailures.push_back({dir, errorCode});
+                FResult.RootFailures.push_back({dir, errorCode});
     }
 
     pending.EndCollecting();
@@ -177,4 +150,9 @@ int32_t TScanThread::RunScan() {
     FResultList.AdoptSorted(builder.Build());
     Send(WM_SCAN_CHECK, 0, 0);
     return filesRead;
+}
+
+void TScanThread::FinishResult() {
+    RemoveSingleFileGroups(FResultList);
+    FResult.Rows = FResultList.TakeRows();
 }

@@ -1,6 +1,5 @@
 #include "TrustedPath.h"
 
-#include "FileActions.h"
 #include "IoError.h"
 
 #include <cerrno>

@@ -12,7 +12,6 @@ class TWildcardMask {
     explicit TWildcardMask(std::string mask);
 
     bool Matches(std::string_view name) const;
-    bool MatchesEverything() const { return FMatchesEverything; }
 
   private:
     std::string FMask;

@@ -12,7 +12,7 @@ namespace {
 
 // Saves the result list's groups as a result list file and returns its bytes.
 std::string Save(TFileInfoList& list, int32_t filesRead, double elapsedTime) {
-    const std::vector<TResultRow> rows = TakeRows(list);
+    const std::vector<TResultRow> rows = list.TakeRows();
     const int fd = memfd_create("result-list", 0);
     if (fd < 0)
         std::abort();

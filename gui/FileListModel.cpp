@@ -67,7 +67,7 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
     case ColCount:
         return QString::number(FRows[row].Count());
     case ColSpace:
-        return QString::fromStdString(FormatSize(FRows[row].Space(), FFormats));
+        return QString::fromStdString(FormatSize(FRows[row].GroupSpace(), FFormats));
     default:
         return {};
     }
@@ -112,7 +112,7 @@ void TFileListModel::SortRows(int column, bool descending) {
     if (column == ColSpace) {
         spaces.reserve(FRows.size());
         for (const TResultRow& row : FRows)
-            spaces.push_back(row.Space());
+            spaces.push_back(row.GroupSpace());
     }
     auto compare = [&](size_t a, size_t b) {
         switch (column) {

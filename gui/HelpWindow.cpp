@@ -19,13 +19,13 @@ namespace {
 const QString HelpRoot = QStringLiteral("qrc:/help/");
 
 struct TContext {
-    int Number;
+    THelpContext Number;
     const char* Page;
 };
 const TContext Contexts[] = {
-    {1, "main-window.html#context-1"},
-    {2, "options.html#context-2"},
-    {3, "directory-list.html#context-3"},
+    {hcMainWindow, "main-window.html#context-1"},
+    {hcOptions, "options.html#context-2"},
+    {hcDirectoryList, "directory-list.html#context-3"},
 };
 
 QString PlainTextOf(const QString& resource) {
@@ -83,7 +83,7 @@ THelpWindow& THelpWindow::Instance() {
     return *window;
 }
 
-QUrl THelpWindow::ContextUrl(int context) {
+QUrl THelpWindow::ContextUrl(THelpContext context) {
     for (const TContext& entry : Contexts)
         if (entry.Number == context)
             return QUrl(HelpRoot + entry.Page);
@@ -98,7 +98,7 @@ void THelpWindow::ShowContents() {
     activateWindow();
 }
 
-void THelpWindow::ShowContext(int context) {
+void THelpWindow::ShowContext(THelpContext context) {
     FBrowser->setSource(ContextUrl(context));
     show();
     raise();

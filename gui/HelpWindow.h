@@ -6,6 +6,9 @@ class QLineEdit;
 class QListWidget;
 class QTextBrowser;
 
+// The help contexts of the windows: each leads to an anchor in the help pages.
+enum THelpContext : int { hcMainWindow = 1, hcOptions = 2, hcDirectoryList = 3 };
+
 // The program's help: its HTML pages in a browser, with the contents and a search over all
 // pages beside them. Help contexts are anchors in the pages.
 class THelpWindow : public QWidget {
@@ -16,15 +19,15 @@ class THelpWindow : public QWidget {
 
     // The contents and search window.
     void ShowContents();
-    // The page of a help context (1 main window, 2 options, 3 directory list).
-    void ShowContext(int context);
+    // The page of a help context.
+    void ShowContext(THelpContext context);
 
     QTextBrowser* Browser() const { return FBrowser; }
 
     // The one help window of the program, made on first use.
     static THelpWindow& Instance();
     // Where a context leads: a page and its anchor.
-    static QUrl ContextUrl(int context);
+    static QUrl ContextUrl(THelpContext context);
 
   private:
     void Search(const QString& text);

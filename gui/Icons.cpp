@@ -34,7 +34,7 @@ void SetUpIconTheme() {
         QIcon::setThemeName("Adwaita");
 }
 
-QIcon ActionImage(int index) {
+QIcon ActionImage(TActionImage index) {
     if (index < 0 || index >= static_cast<int>(std::size(Images)))
         return {};
     const TImage& image = Images[index];

@@ -1,14 +1,44 @@
 #include "PathListModel.h"
 
+#include "FileListModel.h"
 #include "FileTimes.h"
 #include "FormatSize.h"
 
 #include <QFile>
 
-TPathListModel::TPathListModel(QObject* parent) : QAbstractTableModel(parent) {}
+TPathListModel::TPathListModel(TFileListModel& files, QObject* parent)
+    : QAbstractTableModel(parent), FFiles(files) {
+    // The groups belong to the duplicate list's rows: before a row goes, its copies are hidden.
+    connect(&files, &QAbstractItemModel::modelAboutToBeReset, this, &TPathListModel::Forget);
+    connect(&files, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (FRow.isValid() && FRow.row() >= first && FRow.row() <= last)
+                    Forget();
+            });
+}
+
+TFileGroup* TPathListModel::Group() const {
+    if (!FRow.isValid())
+        return nullptr;
+    return FFiles.Row(FRow.row()).Group.get();
+}
+
+void TPathListModel::ShowRow(int fileRow) {
+    beginResetModel();
+    FRow = fileRow >= 0 && fileRow < FFiles.rowCount()
+               ? QPersistentModelIndex(FFiles.index(fileRow, 0))
+               : QPersistentModelIndex();
+    endResetModel();
+}
+
+void TPathListModel::Forget() {
+    if (FRow.isValid())
+        ShowRow(-1);
+}
 
 int TPathListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || FGroup == nullptr ? 0 : FGroup->Count();
+    const TFileGroup* group = Group();
+    return parent.isValid() || group == nullptr ? 0 : group->Count();
 }
 
 int TPathListModel::columnCount(const QModelIndex& parent) const {
@@ -22,7 +52,7 @@ QVariant TPathListModel::data(const QModelIndex& index, int role) const {
         const bool right = index.column() == ColSize;
         return QVariant::fromValue(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
     }
-    const TFileInfoRec& info = FGroup->Info(index.row());
+    const TFileInfoRec& info = Group()->Info(index.row());
     // The tip of a row is its full path, whatever the column.
     if (role == Qt::ToolTipRole)
         return QFile::decodeName(QByteArray::fromStdString(info.FullPath()));
@@ -68,26 +98,21 @@ Qt::ItemFlags TPathListModel::flags(const QModelIndex& index) const {
     return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
 }
 
-void TPathListModel::SetGroup(TFileGroup* group) {
-    beginResetModel();
-    FGroup = group;
-    endResetModel();
-}
-
 void TPathListModel::SetPathCaption(const QString& caption) {
     FPathCaption = caption;
     emit headerDataChanged(Qt::Horizontal, ColPath, ColPath);
 }
 
 std::string TPathListModel::Path(int row) const {
-    return FGroup != nullptr && row >= 0 && row < FGroup->Count() ? FGroup->Path(row)
-                                                                  : std::string();
+    const TFileGroup* group = Group();
+    return group != nullptr && row >= 0 && row < group->Count() ? group->Path(row) : std::string();
 }
 
 void TPathListModel::RemoveRow(int row) {
-    if (FGroup == nullptr || row < 0 || row >= FGroup->Count())
+    TFileGroup* group = Group();
+    if (group == nullptr || row < 0 || row >= group->Count())
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    FGroup->Delete(row);
+    group->Delete(row);
     endRemoveRows();
 }

@@ -64,7 +64,7 @@ void TfrmDirSelectionList::ActionListUpdate() {
 
 void TfrmDirSelectionList::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
-        THelpWindow::Instance().ShowContext(3);
+        THelpWindow::Instance().ShowContext(hcDirectoryList);
         return;
     }
     QDialog::keyPressEvent(event);

@@ -38,8 +38,8 @@ TfrmOptionDialog::TfrmOptionDialog(QWidget* parent)
     for (int index = 0; index < 4; ++index)
         FCompareModes->addButton(modes[index], index);
 
-    FUi->acOpenConfig->setIcon(ActionImage(2));
-    FUi->acSaveConfig->setIcon(ActionImage(1));
+    FUi->acOpenConfig->setIcon(ActionImage(aiOpen));
+    FUi->acSaveConfig->setIcon(ActionImage(aiSave));
     // A tool button would drop the trailing dots of its action's text; its icon text keeps them.
     FUi->acEditIncludeDir->setIconText("...");
     FUi->acEditExcludeDir->setIconText("...");
@@ -116,7 +116,7 @@ void TfrmOptionDialog::showEvent(QShowEvent* event) {
 
 void TfrmOptionDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
-        THelpWindow::Instance().ShowContext(2);
+        THelpWindow::Instance().ShowContext(hcOptions);
         return;
     }
     QDialog::keyPressEvent(event);
@@ -160,10 +160,8 @@ void TfrmOptionDialog::acOpenConfigExecute() {
     if (!TDesktop::Current().GetOpenFileName(this, dialog))
         return;
     FConfigFileName = dialog.FileName;
-    // A fresh, empty record: a file that is not accepted empties every control.
-    TOptionRec options;
-    LoadConfigFile(Encoded(FConfigFileName), options);
-    SetOptions(options);
+    // A file that is not accepted empties every control.
+    SetOptions(LoadConfigFile(Encoded(FConfigFileName)).Options);
     UpdateCaption();
 }
 

@@ -33,9 +33,13 @@
 
 namespace {
 
-const char* const PanelStartTexts[4] = {
+const char* const PanelStartTexts[TfrmTwinseek::StatusPanelCount] = {
     "Time: 00:00:00", "Scanned file names:", "Duplicated files:", "Total space required: "};
-const int PanelWidths[3] = {80, 140, 140};
+// The designed widths of the panels before the last, which takes the rest of the bar.
+const int PanelWidths[TfrmTwinseek::StatusPanelCount - 1] = {80, 140, 140};
+// The file types of the save dialog, counted from 1 as the dialog counts them.
+const QStringList SaveFilters = {"Twin seek list(*.twl)", "Textfile (*.txt)", "All files (*.*)"};
+constexpr int SaveTypeResultList = 1;
 
 } // namespace
 
@@ -45,8 +49,9 @@ int TfrmTwinseek::Scaled(int designedPixels) const {
 
 TfrmTwinseek::TfrmTwinseek(QWidget* parent)
     : QMainWindow(parent), FUi(std::make_unique<Ui::TfrmTwinseek>()),
-      FFileList(new TFileListModel(this)), FPathList(new TPathListModel(this)),
-      FBridge(new TScanBridge(this)), FFormats(TLocaleFormats::Current()) {
+      FFileList(new TFileListModel(this)), FPathList(new TPathListModel(*FFileList, this)),
+      FBridge(new TScanBridge(this)), FFormats(TLocaleFormats::Current()), FScanProgress(FFormats),
+      FSaveTypeIndex(SaveTypeResultList) {
     FUi->setupUi(this);
     FFileList->SetFormats(FFormats);
     FPathList->SetFormats(FFormats);
@@ -54,15 +59,12 @@ TfrmTwinseek::TfrmTwinseek(QWidget* parent)
     SetUpViews();
     SetUpStatusBar();
 
-    Options = DefaultOptions();
-    SortColumn = 0;
-    FilesRead = 0;
-    SortDescending = false;
+    FOptions = DefaultOptions();
     connect(FBridge, &TScanBridge::Message, this,
             [this](uint32_t message, int32_t first, int32_t second) {
                 RunAction(this, [&] { ScanMessage(message, first, second); });
             });
-    ScanThread = std::make_unique<TScanThread>(*FBridge, ResultList);
+    ScanThread = std::make_unique<TScanThread>(*FBridge);
 
     // The enabling rule runs whenever the event loop is about to wait for the user.
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
@@ -80,24 +82,27 @@ TfrmTwinseek::TfrmTwinseek(QWidget* parent)
 }
 
 void TfrmTwinseek::LoadSettings() {
-    ConfigFileName = QFile::decodeName(QByteArray::fromStdString(ReadSettingsConfigFileName()));
-    if (ConfigFileName.isEmpty())
+    FConfigFileName = QFile::decodeName(QByteArray::fromStdString(ReadSettingsConfigFileName()));
+    if (FConfigFileName.isEmpty())
         return;
-    // A fresh, empty record: a file that is not accepted leaves every option empty.
-    TOptionRec loaded;
-    LoadConfigFile(QFile::encodeName(ConfigFileName).toStdString(), loaded);
-    Options = loaded;
-    setWindowTitle(TitleFor(ConfigFileName));
+    // A file that is not accepted leaves every option empty.
+    FOptions = LoadConfigFile(QFile::encodeName(FConfigFileName).toStdString()).Options;
+    setWindowTitle(TitleFor(FConfigFileName));
+}
+
+void TfrmTwinseek::SetConfigFileName(const QString& fileName) {
+    FConfigFileName = fileName;
+    setWindowTitle(TitleFor(FConfigFileName));
 }
 
 TfrmTwinseek::~TfrmTwinseek() {
     // A message the scan thread waits in is let through first; then the thread is stopped and
-    // joined, before the result list it fills goes.
+    // joined.
     disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     FBridge->Close();
     ScanThread.reset();
     try {
-        WriteSettingsConfigFileName(QFile::encodeName(ConfigFileName).toStdString());
+        WriteSettingsConfigFileName(QFile::encodeName(FConfigFileName).toStdString());
     } catch (const std::exception& error) {
         ReportError(nullptr, error.what());
     }
@@ -118,11 +123,12 @@ void TfrmTwinseek::OnAction(QAction* action, void (TfrmTwinseek::*handler)()) {
 void TfrmTwinseek::SetUpActions() {
     struct TImage {
         QAction* Action;
-        int Index;
+        TActionImage Index;
     };
-    const TImage images[] = {{FUi->acOpen, 2},   {FUi->acExit, 0},   {FUi->acSave, 1},
-                             {FUi->acAbout, 3},  {FUi->acStart, 6},  {FUi->acStop, 7},
-                             {FUi->acDelete, 4}, {FUi->acOption, 5}, {FUi->acHelp, 3}};
+    const TImage images[] = {
+        {FUi->acOpen, aiOpen},     {FUi->acExit, aiExit},      {FUi->acSave, aiSave},
+        {FUi->acAbout, aiHelp},    {FUi->acStart, aiStart},    {FUi->acStop, aiStop},
+        {FUi->acDelete, aiDelete}, {FUi->acOption, aiOptions}, {FUi->acHelp, aiHelp}};
     for (const TImage& image : images)
         image.Action->setIcon(ActionImage(image.Index));
 
@@ -201,11 +207,11 @@ void TfrmTwinseek::SetUpStatusBar() {
     FPanelRefresh->setSingleShot(true);
     FPanelRefresh->setInterval(40);
     connect(FPanelRefresh, &QTimer::timeout, this, &TfrmTwinseek::ShowPanels);
-    for (int panel = 0; panel < 4; ++panel) {
+    for (int panel = 0; panel < StatusPanelCount; ++panel) {
         FPanelTexts[panel] = PanelStartTexts[panel];
         FPanels[panel] = new QLabel(FPanelTexts[panel], this);
         FPanels[panel]->setObjectName(QStringLiteral("StatusPanel%1").arg(panel));
-        if (panel < 3) {
+        if (panel < spSpace) {
             // Room for the longest text the panel shows, at least the designed width.
             const char* longest[] = {"Time: 00:00:00", "Directories read: 000000",
                                      "Directories read: 000000"};
@@ -233,36 +239,32 @@ void TfrmTwinseek::SetPanel(int panel, const QString& text) {
 
 void TfrmTwinseek::ShowPanels() {
     FPanelRefresh->stop();
-    for (int panel = 0; panel < 4; ++panel)
+    for (int panel = 0; panel < StatusPanelCount; ++panel)
         FPanels[panel]->setText(FPanelTexts[panel]);
 }
 
 QString TfrmTwinseek::PanelText(int panel) const {
-    return panel >= 0 && panel < 4 ? FPanelTexts[panel] : QString();
+    return panel >= 0 && panel < StatusPanelCount ? FPanelTexts[panel] : QString();
 }
 
-bool TfrmTwinseek::IsScanning() const {
-    return !FUi->acStart->isEnabled();
+void TfrmTwinseek::SetState(TState state) {
+    FState = state;
+    ActionList1Update();
 }
 
-QString TfrmTwinseek::TimeText(double days) const {
-    return QString::fromStdString(::TimeText(days, FFormats));
-}
-
-double TfrmTwinseek::DaysSinceStart() const {
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - StartTime;
-    return elapsed.count() / 86400.0;
+void TfrmTwinseek::ShowTotalSpace() {
+    SetPanel(spSpace, QStringLiteral("Total space required: %1")
+                          .arg(QString::fromStdString(FormatSize(TotalSpace(), FFormats))));
 }
 
 void TfrmTwinseek::acStartExecute() {
-    FUi->acStart->setEnabled(false);
-    SetPanel(3, QStringLiteral("Total space required: %1")
-                    .arg(QString::fromStdString(FormatSize(0.0f, FFormats))));
     ClearFileList();
+    ShowTotalSpace();
     FPathList->SetPathCaption("Directories");
-    StartTime = std::chrono::steady_clock::now();
-    ActionList1Update();
-    ScanThread->StartScan(Options);
+    FScanProgress.Start();
+    // From here the scan runs: nothing between the state and the start can fail.
+    SetState(TState::Scanning);
+    ScanThread->StartScan(FOptions);
 }
 
 void TfrmTwinseek::acStopExecute() {
@@ -270,61 +272,64 @@ void TfrmTwinseek::acStopExecute() {
 }
 
 void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t second) {
+    FScanProgress.Take(message, first, second);
+    auto text = [](const std::string& bytes) { return QString::fromStdString(bytes); };
     switch (message) {
     case WM_SCAN_PROGRESS:
-        SetPanel(0, "Time: " + TimeText(DaysSinceStart()));
-        SetPanel(1, QStringLiteral("Files read: %1").arg(first));
-        SetPanel(2, QStringLiteral("Directories read: %1").arg(second));
+        SetPanel(spTime, text(FScanProgress.TimeText()));
+        SetPanel(spFiles, text(FScanProgress.FilesText()));
+        SetPanel(spDirectories, text(FScanProgress.DirectoriesText()));
         break;
     case WM_SCAN_CHECK:
-        SetPanel(0, "Time: " + TimeText(DaysSinceStart()));
-        SetPanel(1, QStringLiteral("Files to check: %1").arg(first));
+        SetPanel(spTime, text(FScanProgress.TimeText()));
+        SetPanel(spFiles, text(FScanProgress.FilesText()));
         break;
-    case WM_SCAN_DONE: {
-        // A failed scan is reported once the scan thread has been let go, so that it does not
-        // wait behind a message box.
-        if (const std::string& failure = ScanThread->Failure(); !failure.empty())
-            QTimer::singleShot(0, this, [this, failure] { ReportError(this, failure); });
-        // Whatever fails in showing the result, the scan is over: the window goes back to idle
-        // with an empty result, and the error goes on to the error report.
-        try {
-            SetPanel(1, "Preparing list boxes.");
-            ShowPanels();
-            FPanels[1]->repaint();
-            RemoveSingleFileGroups(ResultList);
-            FilesRead = first;
-            ElapsedTime = DaysSinceStart();
-            ShowResult();
-        } catch (...) {
-            ResultList.Clear();
-            FUi->acStart->setEnabled(true);
-            try {
-                ClearFileList(); // rows shown before the failure go too
-            } catch (...) {
-                // The error being reported is the first one.
-            }
-            ShowPanels();
-            ActionList1Update();
-            throw;
-        }
+    case WM_SCAN_DONE:
+        ScanDone();
         break;
-    }
     default:
         break;
     }
 }
 
-void TfrmTwinseek::ShowResult() {
-    FFileList->SetRows(TakeRows(ResultList));
-    SetPanel(0, "Time: " + TimeText(ElapsedTime));
-    SetPanel(1, QStringLiteral("Files read: %1").arg(FilesRead));
-    SetPanel(2, QStringLiteral("Double files: %1").arg(FFileList->rowCount()));
-    SetPanel(3, QStringLiteral("Total space required: %1")
-                    .arg(QString::fromStdString(FormatSize(TotalSpace(), FFormats))));
-    FUi->acStart->setEnabled(true);
+void TfrmTwinseek::ScanDone() {
+    // The scan thread waits in this message, so its result is ours to take.
+    TScanResult result = ScanThread->TakeResult();
+    // A failed scan is reported once the scan thread has been let go, so that it does not wait
+    // behind a message box.
+    if (!result.Failure.empty())
+        QTimer::singleShot(0, this,
+                           [this, failure = result.Failure] { ReportError(this, failure); });
+    // Whatever fails in showing the result, the scan is over: the window goes back to idle with
+    // an empty result, and the error goes on to the error report.
+    try {
+        SetPanel(spFiles, "Preparing list boxes.");
+        ShowPanels();
+        FPanels[spFiles]->repaint();
+        ShowResult(std::move(result));
+    } catch (...) {
+        SetState(TState::Idle);
+        try {
+            ClearFileList(); // rows shown before the failure go too
+        } catch (...) {
+            // The error being reported is the first one.
+        }
+        ShowPanels();
+        throw;
+    }
+}
+
+void TfrmTwinseek::ShowResult(TScanResult result) {
+    FFilesRead = result.FilesRead;
+    FElapsedTime = result.ElapsedTime;
+    FFileList->SetRows(std::move(result.Rows));
+    SetPanel(spTime, "Time: " + QString::fromStdString(TimeText(FElapsedTime, FFormats)));
+    SetPanel(spFiles, QStringLiteral("Files read: %1").arg(FFilesRead));
+    SetPanel(spDirectories, QStringLiteral("Double files: %1").arg(FFileList->rowCount()));
+    ShowTotalSpace();
+    SetState(TState::Idle);
     ShowPanels();
     Splitter1Moved();
-    ActionList1Update();
 }
 
 float TfrmTwinseek::TotalSpace() const {
@@ -332,14 +337,13 @@ float TfrmTwinseek::TotalSpace() const {
 }
 
 void TfrmTwinseek::ClearFileList() {
-    FPathList->SetGroup(nullptr);
     FFileList->Clear();
 }
 
 void TfrmTwinseek::lvFilesColumnClick(int column) {
-    SortDescending = !SortDescending;
-    SortColumn = column;
-    FFileList->SortRows(SortColumn, SortDescending);
+    FSortDescending = !FSortDescending;
+    FSortColumn = column;
+    FFileList->SortRows(FSortColumn, FSortDescending);
 }
 
 void TfrmTwinseek::OnFileSortClick(int tag) {
@@ -347,13 +351,13 @@ void TfrmTwinseek::OnFileSortClick(int tag) {
 }
 
 void TfrmTwinseek::lvFilesSelectItem(int row, bool selected) {
-    FPathList->SetGroup(nullptr);
+    FPathList->ShowRow(-1);
     if (!selected || row < 0 || row >= FFileList->rowCount())
         return;
     const TResultRow& item = FFileList->Row(row);
     FPathList->SetPathCaption(QStringLiteral("Directories of file [%1]")
                                   .arg(QFile::decodeName(QByteArray::fromStdString(item.Caption))));
-    FPathList->SetGroup(item.Group.get());
+    FPathList->ShowRow(row);
 }
 
 void TfrmTwinseek::Splitter1Moved() {
@@ -375,7 +379,8 @@ void TfrmTwinseek::ActionList1Update() {
     const QItemSelectionModel* pathSelection = FUi->lvPath->selectionModel();
     const int selected = static_cast<int>(pathSelection->selectedRows().size());
     const int paths = FPathList->rowCount();
-    const bool idle = FUi->acStart->isEnabled();
+    const bool idle = FState == TState::Idle;
+    FUi->acStart->setEnabled(idle);
     FUi->acDelete->setEnabled(selected >= 1 && selected < paths);
     FUi->acOpen->setEnabled(idle);
     FUi->acStop->setEnabled(!idle);
@@ -395,7 +400,7 @@ void TfrmTwinseek::acAboutExecute() {
 
 void TfrmTwinseek::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
-        THelpWindow::Instance().ShowContext(1);
+        THelpWindow::Instance().ShowContext(hcMainWindow);
         return;
     }
     QMainWindow::keyPressEvent(event);
@@ -468,8 +473,7 @@ void TfrmTwinseek::acDeleteExecute() {
         TDesktop::Current().ShowMessage(
             this, QStringLiteral("These copies no longer existed and were taken off the list:\n%1")
                       .arg(gone.join('\n')));
-    SetPanel(3, QStringLiteral("Total space required: %1")
-                    .arg(QString::fromStdString(FormatSize(TotalSpace(), FFormats))));
+    ShowTotalSpace();
     FFileList->RowChanged(fileRow);
 }
 
@@ -507,7 +511,7 @@ QString TfrmTwinseek::DialogDirectory() const {
 void TfrmTwinseek::acSaveExecute() {
     TDesktop::TFileDialog dialog;
     dialog.Title = "Save";
-    dialog.Filters = {"Twin seek list(*.twl)", "Textfile (*.txt)", "All files (*.*)"};
+    dialog.Filters = SaveFilters;
     dialog.DefaultSuffix = "twl";
     dialog.Directory = DialogDirectory();
     dialog.TypeIndex = FSaveTypeIndex;
@@ -517,7 +521,7 @@ void TfrmTwinseek::acSaveExecute() {
     FSaveTypeIndex = dialog.TypeIndex;
     FSaveFileName = dialog.FileName;
     // The chosen file type decides what is written, not the name's extension.
-    if (dialog.TypeIndex == 1)
+    if (dialog.TypeIndex == SaveTypeResultList)
         SaveResultList(dialog.FileName);
     else
         SaveTextReport(dialog.FileName);
@@ -533,41 +537,43 @@ void TfrmTwinseek::acOpenExecute() {
         return;
     setWindowTitle(TitleFor(QString()));
     LoadResultList(dialog.FileName);
-    ShowResult();
 }
 
 void TfrmTwinseek::SaveResultList(const QString& fileName) {
     const TLeftOutCopies leftOut =
-        ::SaveResultList(QFile::encodeName(fileName).toStdString(), Options, FilesRead, ElapsedTime,
-                         FFileList->Rows());
+        ::SaveResultList(QFile::encodeName(fileName).toStdString(), FOptions, FFilesRead,
+                         FElapsedTime, FFileList->Rows());
     if (leftOut.Count > 0)
         TDesktop::Current().ShowMessage(this,
                                         QString::fromStdString(LeftOutCopiesMessage(leftOut)));
 }
 
 void TfrmTwinseek::SaveTextReport(const QString& fileName) {
-    ::SaveTextReport(QFile::encodeName(fileName).toStdString(), FilesRead, ElapsedTime,
+    ::SaveTextReport(QFile::encodeName(fileName).toStdString(), FFilesRead, FElapsedTime,
                      FFileList->Rows(), FFormats);
 }
 
 void TfrmTwinseek::LoadResultList(const QString& fileName) {
     // The current result is gone from here on, whatever the file holds.
     ClearFileList();
-    ResultList.Clear();
-    const TLoadOutcome outcome = ::LoadResultList(QFile::encodeName(fileName).toStdString(),
-                                                  ResultList, FilesRead, ElapsedTime);
+    // A file that ends before its totals leaves the totals of the result shown before.
+    TScanResult loaded;
+    loaded.FilesRead = FFilesRead;
+    loaded.ElapsedTime = FElapsedTime;
+    const TLoadOutcome outcome =
+        ::LoadResultList(QFile::encodeName(fileName).toStdString(), loaded);
     if (outcome != TLoadOutcome::Loaded)
         TDesktop::Current().ShowMessage(this, QString::fromStdString(LoadOutcomeMessage(outcome)));
+    ShowResult(std::move(loaded));
 }
 
 void TfrmTwinseek::acOptionExecute() {
     TfrmOptionDialog dialog(this);
-    dialog.SetOptions(Options);
-    dialog.FConfigFileName = ConfigFileName;
+    dialog.SetOptions(FOptions);
+    dialog.FConfigFileName = FConfigFileName;
     if (dialog.exec() != QDialog::Accepted)
         return; // a configuration file saved meanwhile stays written
     // A scan that runs keeps the options it started with.
-    Options = dialog.GetOptions();
-    ConfigFileName = dialog.FConfigFileName;
-    setWindowTitle(TitleFor(ConfigFileName));
+    FOptions = dialog.GetOptions();
+    SetConfigFileName(dialog.FConfigFileName);
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "FileInfoList.h"
 #include "LocaleFormats.h"
 #include "OptionRec.h"
+#include "ScanProgress.h"
+#include "ScanResult.h"
 #include "ScanThread.h"
 
 #include <QMainWindow>
-#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -28,28 +28,34 @@ class TfrmTwinseek : public QMainWindow {
     Q_OBJECT
 
   public:
+    // What the window is doing; it decides which actions are enabled.
+    enum class TState { Idle, Scanning };
+    // The panels of the status bar, from the left.
+    enum TStatusPanel : int { spTime = 0, spFiles = 1, spDirectories = 2, spSpace = 3 };
+    static constexpr int StatusPanelCount = 4;
+
     // Sets up the window: default options, the scan thread, and the configuration file named
     // by the settings file of the working directory.
     explicit TfrmTwinseek(QWidget* parent = nullptr);
     // Stops a running scan and lets its thread end, then writes the settings file.
     ~TfrmTwinseek() override;
 
-    // The window's state, as the handlers keep it.
-    TOptionRec Options;
-    QString ConfigFileName;
-    TFileInfoList ResultList;
-    int SortColumn = 0;
-    bool SortDescending = false;
-    int32_t FilesRead = 0;
-    double ElapsedTime = 0; // days
+    TState State() const { return FState; }
+    bool IsScanning() const { return FState == TState::Scanning; }
+    // The options the next scan runs with, and the configuration file they came from.
+    const TOptionRec& Options() const { return FOptions; }
+    void SetOptions(const TOptionRec& options) { FOptions = options; }
+    const QString& ConfigFileName() const { return FConfigFileName; }
+    // Names the configuration file of the options; the window's caption shows it.
+    void SetConfigFileName(const QString& fileName);
+    // The totals of the result shown.
+    int32_t FilesRead() const { return FFilesRead; }
+    double ElapsedTime() const { return FElapsedTime; } // days
 
     Ui::TfrmTwinseek& Form() const { return *FUi; }
     TFileListModel& FileList() const { return *FFileList; }
     TPathListModel& PathList() const { return *FPathList; }
     QString PanelText(int panel) const;
-    bool IsScanning() const;
-    // A designed pixel size for the desktop's font.
-    int Scaled(int designedPixels) const;
 
     // Handlers.
     void acStartExecute();
@@ -62,17 +68,19 @@ class TfrmTwinseek : public QMainWindow {
     void acSaveExecute();
     void acOpenExecute();
     void acOptionExecute();
+    void acAboutExecute();
     void SaveResultList(const QString& fileName);
+    // Loads a result list file and shows it; a file that is not one leaves an empty list.
     void LoadResultList(const QString& fileName);
     void SaveTextReport(const QString& fileName);
-    void acAboutExecute();
-    void OnFileSortClick(int tag);
     void lvFilesColumnClick(int column);
-    void lvFilesSelectItem(int row, bool selected);
-    void Splitter1Moved();
-    void ActionList1Update();
+    // Shows a finished result: its rows in the duplicate list and its totals in the status bar.
+    void ShowResult(TScanResult result);
     void ClearFileList();
-    void ShowResult();
+    // Enables the actions for the state, the rows and the selection; it runs whenever the event
+    // loop is about to wait for the user.
+    void ActionList1Update();
+    // The space of all rows of the duplicate list.
     float TotalSpace() const;
 
     // The caption of the window for a configuration file ("Twin Seek [work.twc]").
@@ -83,10 +91,17 @@ class TfrmTwinseek : public QMainWindow {
 
   private:
     void ScanMessage(uint32_t message, int32_t first, int32_t second);
+    // The scan has ended: its result is shown and the window is idle again, whatever fails.
+    void ScanDone();
+    void SetState(TState state);
     void SetPanel(int panel, const QString& text);
     void ShowPanels();
-    QString TimeText(double days) const;
-    double DaysSinceStart() const;
+    void ShowTotalSpace();
+    void OnFileSortClick(int tag);
+    void lvFilesSelectItem(int row, bool selected);
+    void Splitter1Moved();
+    // A designed pixel size for the desktop's font.
+    int Scaled(int designedPixels) const;
     // Runs the handler when the action is triggered; errors reach the error report.
     void OnAction(QAction* action, void (TfrmTwinseek::*handler)());
     void SetUpActions();
@@ -103,16 +118,23 @@ class TfrmTwinseek : public QMainWindow {
     TFileListModel* FFileList;
     TPathListModel* FPathList;
     TScanBridge* FBridge;
-    QLabel* FPanels[4] = {};
-    QString FPanelTexts[4];
+    TState FState = TState::Idle;
+    TOptionRec FOptions;
+    QString FConfigFileName;
+    int FSortColumn = 0;
+    bool FSortDescending = false;
+    int32_t FFilesRead = 0;
+    double FElapsedTime = 0; // days
+    QLabel* FPanels[StatusPanelCount] = {};
+    QString FPanelTexts[StatusPanelCount];
     QTimer* FPanelRefresh = nullptr;
     QMenu* pmFileList = nullptr;
     QMenu* pmPathList = nullptr;
     TLocaleFormats FFormats;
-    std::chrono::steady_clock::time_point StartTime;
+    TScanProgress FScanProgress;
     // The save dialog starts where it was left: file type and name.
-    int FSaveTypeIndex = 1;
+    int FSaveTypeIndex;
     QString FSaveFileName;
-    // Declared last: it is destroyed first, before the result list it fills.
+    // Declared last: it is destroyed first, while the window it reports to still stands.
     std::unique_ptr<TScanThread> ScanThread;
 };

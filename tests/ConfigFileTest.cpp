@@ -38,11 +38,15 @@ TOptionRec Untouched() {
     return {2, true, "#", "/untouched", "/untouched/x", "*.u"};
 }
 
+// The options read from a file of that text; Untouched() when the file is not accepted, which
+// must then give the empty record.
 TOptionRec Loaded(const TTestTree& tree, const std::string& text) {
     WriteBytes(tree / "in.twc", text);
-    TOptionRec options = Untouched();
-    LoadConfigFile(tree / "in.twc", options);
-    return options;
+    const TLoadedConfig loaded = LoadConfigFile(tree / "in.twc");
+    if (loaded.Accepted)
+        return loaded.Options;
+    EXPECT_EQ(loaded.Options, TOptionRec()) << text;
+    return Untouched();
 }
 
 const TOptionRec Sample{2, true, "_", "/a;\"/b c\"", "/a/x", "*.txt;*.doc"};
@@ -68,9 +72,9 @@ TEST(ConfigFileTest, ValuesRoundTripUnchanged) {
     for (const TOptionRec& record : records) {
         TTestTree tree;
         SaveConfigFile(tree / "c.twc", record);
-        TOptionRec options = Untouched();
-        LoadConfigFile(tree / "c.twc", options);
-        EXPECT_EQ(options, record);
+        const TLoadedConfig loaded = LoadConfigFile(tree / "c.twc");
+        EXPECT_TRUE(loaded.Accepted);
+        EXPECT_EQ(loaded.Options, record);
     }
     TTestTree tree;
     SaveConfigFile(tree / "c.twc", records[1]);
@@ -122,10 +126,12 @@ TEST(ConfigFileTest, RejectedFileLeavesOptionsAsTheyWere) {
     for (const std::string& text : rejected)
         EXPECT_EQ(Loaded(tree, text), Untouched()) << text;
 
-    TOptionRec options = Untouched();
-    EXPECT_EQ(ErrorOf([&] { LoadConfigFile(tree / "missing.twc", options); }), "");
-    EXPECT_EQ(ErrorOf([&] { LoadConfigFile(tree / "in.twc/below.twc", options); }), "");
-    EXPECT_EQ(options, Untouched());
+    for (const std::string& missing : {tree / "missing.twc", tree / "in.twc/below.twc"}) {
+        TLoadedConfig loaded{Untouched(), true};
+        EXPECT_EQ(ErrorOf([&] { loaded = LoadConfigFile(missing); }), "") << missing;
+        EXPECT_FALSE(loaded.Accepted) << missing;
+        EXPECT_EQ(loaded.Options, TOptionRec()) << missing;
+    }
 }
 
 TEST(ConfigFileTest, NumbersAndFlagsAsRead) {
@@ -204,9 +210,7 @@ TEST(ConfigFileTest, UnreadableFileIsAnError) {
     TTestTree tree;
     tree.Dir("dir.twc");
     const std::string dir = tree / "dir.twc";
-    TOptionRec options = Untouched();
-    EXPECT_EQ(ErrorOf([&] { LoadConfigFile(dir, options); }), "Cannot open file " + dir);
-    EXPECT_EQ(options, Untouched());
+    EXPECT_EQ(ErrorOf([&] { LoadConfigFile(dir); }), "Cannot open file " + dir);
     EXPECT_EQ(ErrorOf([&] { SaveConfigFile(dir, Sample); }), "Cannot open file " + dir);
     EXPECT_TRUE(fs::is_directory(dir));
     EXPECT_TRUE(fs::is_empty(dir));
@@ -331,9 +335,7 @@ TEST(ConfigFileTest, OnlyARegularFileOfAtMostSixteenMebibytesIsRead) {
         // A pipe without a writer would wait for ever, /dev/zero would never end.
         const TChildOutcome outcome = RunBoundedChild(
             [&] {
-                TOptionRec options = Untouched();
-                std::string errors = ErrorOf([&] { LoadConfigFile(file, options); });
-                errors += options == Untouched() ? "|" : " (options changed)|";
+                std::string errors = ErrorOf([&] { LoadConfigFile(file); }) + "|";
                 errors += ErrorOf([&] { ReadSettingsConfigFileName(file); }) + "|";
                 return errors + ErrorOf([&] { SaveConfigFile(file, Sample); });
             },
@@ -342,9 +344,7 @@ TEST(ConfigFileTest, OnlyARegularFileOfAtMostSixteenMebibytesIsRead) {
         EXPECT_TRUE(outcome.Ended) << file;
         EXPECT_EQ(outcome.Output, expected + "|" + expected + "|" + expected);
     }
-    TOptionRec options = Untouched();
-    LoadConfigFile(largest, options);
-    EXPECT_EQ(options.ScanPath, "/largest");
+    EXPECT_EQ(LoadConfigFile(largest).Options.ScanPath, "/largest");
 }
 
 TEST(ConfigFileTest, ReadingTakesAtMostThirtyTwoTimesTheFileSize) {

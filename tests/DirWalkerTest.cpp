@@ -431,8 +431,8 @@ std::string Summary(const TScan& scan) {
             text += "files " + std::to_string(message.First);
     }
     text += ", directories " + std::to_string(directories) + "\n";
-    for (int i = 0; i < scan.List.Count(); ++i)
-        text += scan.List.Key(i) + " x" + std::to_string(scan.List.Groups(i).Count()) + "\n";
+    for (const TResultRow& row : scan.Last().Rows)
+        text += row.Caption + " x" + std::to_string(row.Count()) + "\n";
     return text;
 }
 

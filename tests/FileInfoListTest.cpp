@@ -24,18 +24,24 @@ std::vector<std::string> Keys(const TFileInfoList& list) {
     return keys;
 }
 
+// Adds rows one call at a time, each call placing its row as the scan's and the load's rules ask.
+void AddOneByOne(TFileInfoList& list, const std::string& key, std::unique_ptr<TFileGroup> group) {
+    std::deque<TResultRow> one;
+    one.push_back({key, std::move(group)});
+    list.AddAll(std::move(one));
+}
+
 TEST(FileInfoListTest, SortsIgnoringCaseAndPutsNewKeysBeforeEqualOnes) {
     TFileInfoList list;
-    list.Add("b.txt", GroupOf({{"/1/b.txt", 1}}));
-    list.Add("a.txt", GroupOf({{"/1/a.txt", 1}}));
-    list.Add("A.TXT", GroupOf({{"/2/A.TXT", 2}}));
-    const int index = list.Add("a.txt", GroupOf({{"/3/a.txt", 3}}));
+    AddOneByOne(list, "b.txt", GroupOf({{"/1/b.txt", 1}}));
+    AddOneByOne(list, "a.txt", GroupOf({{"/1/a.txt", 1}}));
+    AddOneByOne(list, "A.TXT", GroupOf({{"/2/A.TXT", 2}}));
+    AddOneByOne(list, "a.txt", GroupOf({{"/3/a.txt", 3}}));
 
-    EXPECT_EQ(index, 0);
     EXPECT_EQ(Keys(list), (std::vector<std::string>{"a.txt", "A.TXT", "a.txt", "b.txt"}));
-    EXPECT_EQ(list.IndexOf("A.txt"), 0);
-    EXPECT_EQ(list.FirstInfo(list.IndexOf("a.txt")).Size, 3);
-    EXPECT_EQ(list.IndexOf("c.txt"), -1);
+    EXPECT_EQ(list.Groups(0).Info(0).Size, 3);
+    EXPECT_EQ(list.Groups(1).Info(0).Size, 2);
+    EXPECT_THROW(list.Groups(4), std::out_of_range);
 }
 
 TEST(FileInfoListTest, AddingManyAtOncePlacesThemAsAddingOneByOne) {
@@ -50,29 +56,29 @@ TEST(FileInfoListTest, AddingManyAtOncePlacesThemAsAddingOneByOne) {
         TFileInfoList oneByOne;
         TFileInfoList atOnce;
         for (const std::string& key : keys[0]) {
-            oneByOne.Add(key, GroupOf({{"/old/" + key, 0}}));
-            atOnce.Add(key, GroupOf({{"/old/" + key, 0}}));
+            AddOneByOne(oneByOne, key, GroupOf({{"/old/" + key, 0}}));
+            AddOneByOne(atOnce, key, GroupOf({{"/old/" + key, 0}}));
         }
-        std::deque<TFileInfoEntry> entries;
+        std::deque<TResultRow> entries;
         for (size_t i = 0; i < keys[1].size(); ++i) {
             const auto size = static_cast<int64_t>(i + 1);
-            oneByOne.Add(keys[1][i], GroupOf({{"/new/" + keys[1][i], size}}));
+            AddOneByOne(oneByOne, keys[1][i], GroupOf({{"/new/" + keys[1][i], size}}));
             entries.push_back({keys[1][i], GroupOf({{"/new/" + keys[1][i], size}})});
         }
         atOnce.AddAll(std::move(entries));
         ASSERT_EQ(Keys(atOnce), Keys(oneByOne));
         for (int i = 0; i < atOnce.Count(); ++i) {
-            EXPECT_EQ(atOnce.FirstInfo(i).FullPath(), oneByOne.FirstInfo(i).FullPath());
-            EXPECT_EQ(atOnce.FirstInfo(i).Size, oneByOne.FirstInfo(i).Size);
+            EXPECT_EQ(atOnce.Groups(i).Info(0).FullPath(), oneByOne.Groups(i).Info(0).FullPath());
+            EXPECT_EQ(atOnce.Groups(i).Info(0).Size, oneByOne.Groups(i).Info(0).Size);
         }
     }
 }
 
 TEST(FileInfoListTest, AccentsCountButCaseDoesNot) {
-    TFileInfoList list;
-    list.Add("\xc3\xa9t\xc3\xa9.txt", nullptr);          // "été.txt"
-    EXPECT_EQ(list.IndexOf("\xc3\x89T\xc3\x89.TXT"), 0); // "ÉTÉ.TXT"
-    EXPECT_EQ(list.IndexOf("ete.txt"), -1);
+    const TFileInfoList list;
+    const std::string ete = "\xc3\xa9t\xc3\xa9.txt";                     // "été.txt"
+    EXPECT_EQ(list.Collator().Compare(ete, "\xc3\x89T\xc3\x89.TXT"), 0); // "ÉTÉ.TXT"
+    EXPECT_NE(list.Collator().Compare(ete, "ete.txt"), 0);
 }
 
 // ASCII names are compared through a table built from the collation; it must agree with ICU.
@@ -109,42 +115,28 @@ TEST(NameCollatorTest, AsciiTableAgreesWithIcu) {
     ucol_close(icu);
 }
 
-TEST(FileInfoListTest, GroupsKeepTheirOrderAndAssignCopiesDeeply) {
-    TFileInfoList list;
-    const int index = list.Add("x.txt", GroupOf({{"/a/x.txt", 10}}));
-    list.AddToGroup(index, FileInfoForPath("/b/x.txt"));
-    list.AddToGroup(index, FileInfoForPath("/c/x.txt"));
-    EXPECT_EQ(list.Groups(index).Path(0), "/a/x.txt");
-    EXPECT_EQ(list.Groups(index).Path(2), "/c/x.txt");
-    EXPECT_EQ(list.FirstInfo(index).Size, 10);
-
-    TFileInfoList copy;
-    copy.Assign(list);
-    list.Groups(index).Delete(0);
-    ASSERT_EQ(copy.Count(), 1);
-    EXPECT_EQ(copy.Groups(0).Count(), 3);
-    EXPECT_EQ(copy.Groups(0).Path(0), "/a/x.txt");
-
-    list.Delete(0);
-    EXPECT_EQ(list.Count(), 0);
-    EXPECT_THROW(list.Delete(0), std::out_of_range);
-}
-
 TEST(ResultRowsTest, DropsSingleFilesAndMovesGroupsOntoRows) {
     TFileInfoList list;
-    list.Add("single.txt", GroupOf({{"/a/single.txt", 5}}));
-    list.Add("a.txt", GroupOf({{"/a/a.txt", 100}, {"/b/a.txt", 100}}));
-    list.Add("makefile", GroupOf({{"/a/makefile", 1}, {"/b/makefile", 2}, {"/c/makefile", 3}}));
+    std::deque<TResultRow> entries;
+    entries.push_back({"single.txt", GroupOf({{"/a/single.txt", 5}})});
+    entries.push_back({"a.txt", GroupOf({{"/a/a.txt", 100}, {"/b/a.txt", 100}})});
+    entries.push_back(
+        {"makefile", GroupOf({{"/a/makefile", 1}, {"/b/makefile", 2}, {"/c/makefile", 3}})});
+    entries.push_back({"none", nullptr}); // a loaded name without copies stays
+    list.AddAll(std::move(entries));
 
     RemoveSingleFileGroups(list);
-    std::vector<TResultRow> rows = TakeRows(list);
+    std::vector<TResultRow> rows = list.TakeRows();
 
     EXPECT_EQ(list.Count(), 0);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].Caption, "a.txt");
     EXPECT_EQ(rows[0].Count(), 2);
-    EXPECT_EQ(rows[0].Space(), 200.0f);
+    EXPECT_EQ(rows[0].GroupSpace(), 200.0f);
     EXPECT_EQ(rows[1].Caption, "makefile");
+    EXPECT_EQ(rows[2].Caption, "none");
+    EXPECT_EQ(rows[2].Count(), 0);
+    EXPECT_EQ(rows[2].GroupSpace(), 0.0f);
     EXPECT_EQ(TotalSpace(rows), 206.0f);
 }
 

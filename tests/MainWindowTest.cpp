@@ -8,6 +8,7 @@
 #include "ScanBridge.h"
 #include "TestTree.h"
 #include "TwinseekApplication.h"
+#include "WindowOptions.h"
 #include "WorkingDirectory.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
@@ -131,7 +132,7 @@ class MainWindowTest : public QObject {
 
     // Runs a scan of the tree to its end.
     static bool Scan(TfrmTwinseek& window, const TTestTree& tree) {
-        window.Options.ScanPath = tree.Root();
+        EditOptions(window, [&](TOptionRec& o) { o.ScanPath = tree.Root(); });
         window.acStartExecute();
         return QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000);
     }
@@ -198,7 +199,7 @@ class MainWindowTest : public QObject {
 
         TfrmTwinseek window;
         QCOMPARE(window.windowTitle(), title);
-        QCOMPARE(Describe(window.Options), options);
+        QCOMPARE(Describe(window.Options()), options);
         const QStringList errors =
             reportsError ? QStringList{"Cannot open file " + configPath + "."} : QStringList();
         QStringList shown;
@@ -230,7 +231,7 @@ class MainWindowTest : public QObject {
         };
         //                                Start  Stop   Open   Save   Delete Option
         QCOMPARE(states(), (QList<bool>{true, false, true, false, false, true}));
-        window.Options.ScanPath = tree.Root();
+        EditOptions(window, [&](TOptionRec& o) { o.ScanPath = tree.Root(); });
         window.acStartExecute();
         QCOMPARE(states(), (QList<bool>{false, true, false, false, false, true}));
         QVERIFY(QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000));
@@ -283,7 +284,7 @@ class MainWindowTest : public QObject {
             "Time: 00:00:00", "Scanned file names:", "Duplicated files:", "Total space required: "};
         QCOMPARE(ShownPanels(window), start);
 
-        window.Options.ScanPath = tree.Root();
+        EditOptions(window, [&](TOptionRec& o) { o.ScanPath = tree.Root(); });
         window.acStartExecute();
         QCOMPARE(window.PanelText(3), QString("Total space required: 0 Bytes"));
         for (int panel = 0; panel < 3; ++panel)
@@ -356,7 +357,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(window.PanelText(1), QString("Files read: 7"));
         QCOMPARE(window.PanelText(2), QString("Double files: 3"));
         QCOMPARE(window.PanelText(3), QString("Total space required: 260 Bytes"));
-        QCOMPARE(window.ResultList.Count(), 0);
     }
 
     void secondScanEmptiesBothListsBeforeAnyMessage() {
@@ -381,7 +381,7 @@ class MainWindowTest : public QObject {
         TTestTree tree;
         FillThreeCopies(tree);
         TfrmTwinseek window;
-        window.Options.ScanPath = tree.Root();
+        EditOptions(window, [&](TOptionRec& o) { o.ScanPath = tree.Root(); });
         QList<uint32_t> messages;
         QList<int32_t> doneFiles;
         bool stopAtNext = true;
@@ -420,7 +420,7 @@ class MainWindowTest : public QObject {
         for (int dir = 0; dir < 300; ++dir)
             tree.File(QStringLiteral("d%1/a.txt").arg(dir).toStdString(), 10);
         QPointer<TfrmTwinseek> window = new TfrmTwinseek;
-        window->Options.ScanPath = tree.Root();
+        EditOptions(*window, [&](TOptionRec& o) { o.ScanPath = tree.Root(); });
         bool ended = false;
         connect(window->findChild<TScanBridge*>(), &TScanBridge::Message, window,
                 [&](uint32_t message) { ended = ended || message == WM_SCAN_DONE; });
@@ -499,7 +499,6 @@ class MainWindowTest : public QObject {
         QVERIFY(Scan(window, tree));
         QVERIFY(failed);
         QCOMPARE(FDesktop.Errors, QStringList{"Cannot show the result"});
-        QCOMPARE(window.ResultList.Count(), 0);
         // No half-shown result stays behind: the rows set before the failure are gone.
         QCOMPARE(window.FileList().rowCount(), 0);
         QVERIFY(window.Form().acOpen->isEnabled());

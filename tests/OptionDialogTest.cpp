@@ -7,6 +7,7 @@
 #include "FolderBrowser.h"
 #include "HelpWindow.h"
 #include "IniFile.h"
+#include "WindowOptions.h"
 #include "WorkingDirectory.h"
 #include "frmDirSelectionList.h"
 #include "frmOptionDialog.h"
@@ -379,8 +380,8 @@ class OptionDialogTest : public QObject {
         // The build folder the test runs from is writable.
         QCOMPARE(offer.Directory, QCoreApplication::applicationDirPath() + "/");
         if (save && error.isEmpty()) {
-            TOptionRec written;
-            LoadConfigFile(QFile::encodeName(WorkPath(name)).toStdString(), written);
+            const TOptionRec written =
+                LoadConfigFile(QFile::encodeName(WorkPath(name)).toStdString()).Options;
             QCOMPARE(Fields(written), Fields(before));
         }
     }
@@ -396,10 +397,9 @@ class OptionDialogTest : public QObject {
     void optionsAction() {
         QFETCH(bool, ok);
         TfrmTwinseek window;
-        window.Options.FileTypes = "*.doc";
-        window.ConfigFileName = WorkPath("old.twc");
-        window.setWindowTitle(TfrmTwinseek::TitleFor(window.ConfigFileName));
-        const TOptionRec before = window.Options;
+        EditOptions(window, [&](TOptionRec& o) { o.FileTypes = "*.doc"; });
+        window.SetConfigFileName(WorkPath("old.twc"));
+        const TOptionRec before = window.Options();
         TOptionRec shown;
         QStringList captions;
         FDesktop.Answers = {WorkPath("work.twc")};
@@ -418,12 +418,12 @@ class OptionDialogTest : public QObject {
         QCOMPARE(captions, (QStringList{"Options [old.twc]", "Options [work.twc]"}));
         TOptionRec edited = before;
         edited.FileTypes = "*.c";
-        QCOMPARE(Fields(window.Options), Fields(ok ? edited : before));
-        QCOMPARE(window.ConfigFileName, WorkPath(ok ? "work.twc" : "old.twc"));
+        QCOMPARE(Fields(window.Options()), Fields(ok ? edited : before));
+        QCOMPARE(window.ConfigFileName(), WorkPath(ok ? "work.twc" : "old.twc"));
         QCOMPARE(window.windowTitle(),
                  QString(ok ? "Twin Seek [work.twc]" : "Twin Seek [old.twc]"));
-        TOptionRec written;
-        LoadConfigFile(QFile::encodeName(WorkPath("work.twc")).toStdString(), written);
+        const TOptionRec written =
+            LoadConfigFile(QFile::encodeName(WorkPath("work.twc")).toStdString()).Options;
         QCOMPARE(Fields(written), Fields(edited));
     }
 

@@ -5,13 +5,17 @@ void TRecordingListener::ScanMessage(uint32_t message, int32_t first, int32_t se
     if (OnMessage)
         OnMessage(recorded);
     std::vector<std::string> result;
-    if (message == WM_SCAN_DONE)
-        result = DescribeResult(FResultList);
+    TScanResult taken;
+    if (message == WM_SCAN_DONE && Thread != nullptr) {
+        taken = Thread->TakeResult();
+        result = DescribeResult(taken.Rows);
+    }
     {
         std::lock_guard<std::mutex> lock(FMutex);
         FMessages.push_back(recorded);
         if (message == WM_SCAN_DONE) {
             FResult = std::move(result);
+            FLastResult = std::move(taken);
             ++FDone;
         }
     }
@@ -38,13 +42,12 @@ int TRecordingListener::DoneCount() const {
     return FDone;
 }
 
-std::vector<std::string> DescribeResult(const TFileInfoList& resultList) {
+std::vector<std::string> DescribeResult(const std::vector<TResultRow>& rows) {
     std::vector<std::string> lines;
-    for (int i = 0; i < resultList.Count(); ++i) {
-        std::string line = resultList.Key(i) + ":";
-        const TFileGroup& group = resultList.Groups(i);
-        for (int f = 0; f < group.Count(); ++f)
-            line += (f == 0 ? " " : ", ") + group.Path(f);
+    for (const TResultRow& row : rows) {
+        std::string line = row.Caption + ":";
+        for (int f = 0; f < row.Count(); ++f)
+            line += (f == 0 ? " " : ", ") + row.Group->Path(f);
         lines.push_back(line);
     }
     return lines;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "FileInfoList.h"
 #include "ScanMessages.h"
+#include "ScanResult.h"
+#include "ScanThread.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -19,11 +20,12 @@ struct TRecordedMessage {
     }
 };
 
-// Records the scan messages and, at WM_SCAN_DONE, the result list as "key: path, path" lines
-// (the list is read there, while the scan thread waits, as a window would).
+// Records the scan messages and, at WM_SCAN_DONE, takes the scan's result (there, while the scan
+// thread waits, as a window would) and describes it as "key: path, path" lines.
 class TRecordingListener : public TScanListener {
   public:
-    explicit TRecordingListener(TFileInfoList& resultList) : FResultList(resultList) {}
+    // The thread whose result is taken; set before its first scan.
+    TScanThread* Thread = nullptr;
 
     // Runs on the scan thread for every message, before it is recorded.
     std::function<void(const TRecordedMessage&)> OnMessage;
@@ -35,10 +37,13 @@ class TRecordingListener : public TScanListener {
 
     std::vector<TRecordedMessage> Messages() const;
     std::vector<std::string> Result() const;
+    // The result of the last scan; read it once WaitForDone has seen its WM_SCAN_DONE.
+    const TScanResult& LastResult() const { return FLastResult; }
+    TScanResult& LastResult() { return FLastResult; }
     int DoneCount() const;
 
   private:
-    TFileInfoList& FResultList;
+    TScanResult FLastResult;
     mutable std::mutex FMutex;
     std::condition_variable FChanged;
     std::vector<TRecordedMessage> FMessages;
@@ -46,5 +51,5 @@ class TRecordingListener : public TScanListener {
     int FDone = 0;
 };
 
-// The result list as "key: path, path" lines, one per entry, in list order.
-std::vector<std::string> DescribeResult(const TFileInfoList& resultList);
+// Rows as "key: path, path" lines, one per row, in row order.
+std::vector<std::string> DescribeResult(const std::vector<TResultRow>& rows);

@@ -72,10 +72,17 @@ struct TLoaded {
     double ElapsedTime;
 };
 
+// A list that holds an earlier result: loading must empty it first.
+void AddEarlier(TFileInfoList& list) {
+    std::deque<TResultRow> earlier;
+    earlier.push_back({"earlier", std::make_unique<TFileGroup>()});
+    list.AddAll(std::move(earlier));
+}
+
 // Reads bytes into a list that still holds an earlier result, with earlier totals 7 and 0.5.
 TLoaded Load(std::string_view data) {
     TFileInfoList list;
-    list.Add("earlier", std::make_unique<TFileGroup>());
+    AddEarlier(list);
     TLoaded loaded{TLoadOutcome::Loaded, {}, 7, 0.5};
     loaded.Outcome = ReadResultList(data, list, loaded.FilesRead, loaded.ElapsedTime);
     loaded.Groups = Describe(list);
@@ -171,7 +178,7 @@ TEST(ResultListFileTest, ReadingBackGivesTheSameResultInTheListsOrder) {
     EXPECT_LT(text.find("\r\nA.txt\r\n"), text.find("\r\na.txt\r\n"));
 
     TFileInfoList list;
-    list.Add("earlier", std::make_unique<TFileGroup>());
+    AddEarlier(list);
     int32_t filesRead = 0;
     double elapsedTime = 0;
     ASSERT_EQ(LoadResultList(tree / "result.twl", list, filesRead, elapsedTime),
@@ -301,7 +308,7 @@ TEST(ResultListFileTest, AHugeCountWithLittleDataEndsAtOnce) {
 TEST(ResultListFileTest, FileFailures) {
     TTestTree tree;
     TFileInfoList list;
-    list.Add("earlier", std::make_unique<TFileGroup>());
+    AddEarlier(list);
     int32_t filesRead = 7;
     double elapsedTime = 0.5;
     try {
@@ -346,8 +353,7 @@ TEST(ResultListFileTest, AScannedResultSurvivesSaveAndLoadByteForByte) {
     options.FileTypes = "*.*";
     TScan scan;
     ASSERT_TRUE(scan.Run(options));
-    RemoveSingleFileGroups(scan.List);
-    std::vector<TResultRow> rows = TakeRows(scan.List);
+    std::vector<TResultRow> rows = std::move(scan.Last().Rows);
     ASSERT_EQ(rows.size(), 2u);
     const int32_t filesRead = scan.Listener.Messages().back().First;
     SaveResultList(tree / "first.twl", options, filesRead, 0.000123456789012345678, rows);
@@ -358,7 +364,7 @@ TEST(ResultListFileTest, AScannedResultSurvivesSaveAndLoadByteForByte) {
     ASSERT_EQ(LoadResultList(tree / "first.twl", list, loadedFiles, loadedTime),
               TLoadOutcome::Loaded);
     EXPECT_EQ(loadedFiles, 6);
-    std::vector<TResultRow> loaded = TakeRows(list);
+    std::vector<TResultRow> loaded = list.TakeRows();
     ASSERT_EQ(loaded.size(), 2u);
     EXPECT_EQ(Describe(loaded[0].Caption, *loaded[0].Group),
               Describe(rows[0].Caption, *rows[0].Group));
@@ -541,7 +547,7 @@ TEST(ResultListFileTest, OnlyARegularFileIsRead) {
         const TChildOutcome outcome = RunBoundedChild(
             [&]() -> std::string {
                 TFileInfoList list;
-                list.Add("earlier", std::make_unique<TFileGroup>());
+                AddEarlier(list);
                 int32_t filesRead = 7;
                 double elapsedTime = 0.5;
                 try {

@@ -80,8 +80,8 @@ TEST(ScanBridgeTest, CarriesAScanToItsEnd) {
     constexpr int Dirs = 300;
     TTestTree tree;
     FillDirectories(tree, Dirs);
-    TFileInfoList resultList;
     TScanBridge bridge;
+    TScanThread thread(bridge);
     int progress = 0, checks = 0, done = 0;
     std::vector<std::string> result;
     QObject::connect(&bridge, &TScanBridge::Message, &bridge,
@@ -90,13 +90,11 @@ TEST(ScanBridgeTest, CarriesAScanToItsEnd) {
                          checks += message == WM_SCAN_CHECK;
                          if (message == WM_SCAN_DONE) {
                              ++done;
-                             // The scan thread waits in this message: the list is the GUI's now.
-                             result = DescribeResult(resultList);
-                             resultList.Clear();
+                             // The scan thread waits in this message: its result is the GUI's now.
+                             result = DescribeResult(thread.TakeResult().Rows);
                              EXPECT_EQ(first, Dirs);
                          }
                      });
-    TScanThread thread(bridge, resultList);
     TOptionRec options;
     options.CompareMode = cmNameOnly;
     options.ScanPath = tree.Root();
@@ -116,14 +114,13 @@ TEST(ScanBridgeTest, CloseDuringAScanLetsTheThreadEnd) {
     FillDirectories(tree, 2000);
     // Shared with the thread that destroys the scan thread, which is left behind if it hangs.
     struct TShared {
-        TFileInfoList List;
         TScanBridge Bridge;
         std::unique_ptr<TScanThread> Thread;
         int Handled = 0;
         bool Done = false;
     };
     auto shared = std::make_shared<TShared>();
-    shared->Thread = std::make_unique<TScanThread>(shared->Bridge, shared->List);
+    shared->Thread = std::make_unique<TScanThread>(shared->Bridge);
     QObject::connect(&shared->Bridge, &TScanBridge::Message, &shared->Bridge,
                      [raw = shared.get()](uint32_t message, int32_t, int32_t) {
                          ++raw->Handled;

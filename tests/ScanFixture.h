@@ -1,6 +1,5 @@
 #pragma once
 
-#include "FileInfoList.h"
 #include "RecordingListener.h"
 #include "ScanThread.h"
 #include "TestTree.h"
@@ -9,11 +8,14 @@
 #include <string>
 #include <vector>
 
-// One scan thread with its listener and result list, as a window holds them.
+// One scan thread with its listener, as a window holds them.
 struct TScan {
-    TFileInfoList List;
-    TRecordingListener Listener{List};
-    TScanThread Thread{Listener, List};
+    TRecordingListener Listener;
+    TScanThread Thread{Listener};
+
+    TScan() { Listener.Thread = &Thread; }
+    TScan(const TScan&) = delete;
+    TScan& operator=(const TScan&) = delete;
 
     // Runs one scan to its end (bounded).
     bool Run(const TOptionRec& options) {
@@ -21,7 +23,10 @@ struct TScan {
         Thread.StartScan(options);
         return Listener.WaitForDone(done + 1, std::chrono::seconds(30));
     }
-    // The result list at WM_SCAN_DONE with paths relative to the tree.
+    // The result taken at the last WM_SCAN_DONE.
+    const TScanResult& Last() const { return Listener.LastResult(); }
+    TScanResult& Last() { return Listener.LastResult(); }
+    // The result's rows with paths relative to the tree.
     std::vector<std::string> Result(const TTestTree& tree) const {
         std::vector<std::string> lines = Listener.Result();
         for (std::string& line : lines)

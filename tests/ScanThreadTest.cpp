@@ -60,8 +60,9 @@ TEST(ScanThreadTest, GroupsFilesUnderTheirNameKeys) {
                    {"ignore/b/File A.txt"},
                    {"ignore/c/FileA.txt"}};
     const TStrings folded = {"readme.txt: case/b/readme.txt, case/a/Readme.TXT"};
-    // Two single files: the lookups find each other, but only identical keys group.
-    const TStrings kept = {"Readme.TXT: case/a/Readme.TXT", "readme.txt: case/b/readme.txt"};
+    // Two single files: the lookups find each other, but only identical keys group, and names
+    // found once are not part of the result.
+    const TStrings kept = {};
     const TStrings stripped = {
         "filea.txt: ignore/c/FileA.txt, ignore/b/File A.txt, ignore/a/File_A.txt"};
     struct TCase {
@@ -85,37 +86,6 @@ TEST(ScanThreadTest, GroupsFilesUnderTheirNameKeys) {
     }
 }
 
-TEST(ScanThreadTest, BuildsNameKeys) {
-    const std::string E = "\xc3\x89"; // capital E with acute accent
-    struct TCase {
-        std::string IgnoreChar;
-        bool CaseSensitive;
-        std::string Name;
-        std::string Stripped; // by StripIgnoreChars alone
-        std::string Key;      // by NameKey: folded, then stripped
-    } cases[] = {
-        {"ab", false, "aabb", "ab", "ab"}, // one pass: what the removal joins stays
-        {"aa", false, "aaaaa", "a", "a"},
-        {"b;ab", false, "xaabb", "xaa", "xaa"}, // entries apply in list order
-        {"ab;b", false, "xaabb", "xa", "xa"},
-        {"\"\"", false, "a b", "a b", "a b"}, // an empty entry removes nothing
-        {";a", false, "banana", "bnn", "bnn"},
-        {"A", false, "File_A.TXT", "File_.TXT", "file_a.txt"},       // entries are not folded
-        {"", false, E + "COLE.TXT", E + "COLE.TXT", E + "cole.txt"}, // ASCII letters only
-        {"_", true, "File_A.TXT", "FileA.TXT", "File_A.TXT"},        // not applied with case
-    };
-    for (const TCase& c : cases) {
-        TScan scan;
-        TOptionRec options = Options("");
-        options.IgnoreChar = c.IgnoreChar;
-        options.CaseSensitive = c.CaseSensitive;
-        ASSERT_TRUE(scan.Run(options));
-        EXPECT_EQ(scan.Thread.StripIgnoreChars(c.Name), c.Stripped)
-            << c.IgnoreChar << " / " << c.Name;
-        EXPECT_EQ(scan.Thread.NameKey(c.Name), c.Key) << c.IgnoreChar << " / " << c.Name;
-    }
-}
-
 TEST(ScanThreadTest, ComparesFilesAsTheCompareModeAsks) {
     // Two-second steps: T and T+1 share one (T is even), T+2 starts the next.
     constexpr time_t T = TTestTree::DefaultTime;
@@ -125,9 +95,10 @@ TEST(ScanThreadTest, ComparesFilesAsTheCompareModeAsks) {
         int32_t Mode;
         TStrings Result;
     } cases[] = {
-        {cmNameSizeTime, {"x.txt: a/x.txt", "x.txt: b/x.txt", "x.txt: c/x.txt"}},
-        {cmNameSize, {"x.txt: b/x.txt", "x.txt: c/x.txt, a/x.txt"}},
-        {cmNameTime, {"x.txt: b/x.txt, a/x.txt", "x.txt: c/x.txt"}},
+        // The copies that match no other are left out of the result.
+        {cmNameSizeTime, {}},
+        {cmNameSize, {"x.txt: c/x.txt, a/x.txt"}},
+        {cmNameTime, {"x.txt: b/x.txt, a/x.txt"}},
         {cmNameOnly, nameOnly},
         {7, nameOnly},
         {-1, nameOnly},
@@ -182,12 +153,10 @@ TEST(ScanThreadTest, KeepsSizesOfFourGibibytesAndMore) {
                    {"e/y.bin", GiB}};
     TScan scan;
     ASSERT_TRUE(scan.Run(Options(tree.Root(), cmNameSize)));
-    EXPECT_EQ(scan.Result(tree), (TStrings{"x.bin: b/x.bin, a/x.bin", "x.bin: c/x.bin",
-                                           "y.bin: d/y.bin", "y.bin: e/y.bin"}));
-    // The thread leaves the list alone after WM_SCAN_DONE.
-    ASSERT_EQ(scan.List.Count(), 4);
-    EXPECT_EQ(scan.List.FirstInfo(0).Size, 3 * GiB);
-    EXPECT_EQ(scan.List.FirstInfo(2).Size, 5 * GiB);
+    // The names found once (c/x.bin with its own size, and each y.bin) are not in the result.
+    EXPECT_EQ(scan.Result(tree), TStrings{"x.bin: b/x.bin, a/x.bin"});
+    ASSERT_EQ(scan.Last().Rows.size(), 1u);
+    EXPECT_EQ(scan.Last().Rows[0].Group->Info(0).Size, 3 * GiB);
 }
 
 TEST(ScanThreadTest, RecordsTheIdentityOfEachCopy) {
@@ -195,10 +164,10 @@ TEST(ScanThreadTest, RecordsTheIdentityOfEachCopy) {
     TTestTree tree{{"a/x.txt"}, {"b/x.txt"}};
     TScan scan;
     ASSERT_TRUE(scan.Run(Options(tree.Root())));
-    ASSERT_EQ(scan.List.Count(), 1);
+    ASSERT_EQ(scan.Last().Rows.size(), 1u);
     struct stat status {};
     ASSERT_EQ(stat((tree / "b/x.txt").c_str(), &status), 0);
-    const TFileInfoRec& first = scan.List.FirstInfo(0);
+    const TFileInfoRec& first = scan.Last().Rows[0].Group->Info(0);
     EXPECT_EQ(first.Device, status.st_dev);
     EXPECT_EQ(first.Inode, status.st_ino);
 }
@@ -241,8 +210,8 @@ TEST(ScanThreadTest, KeepsLastWriteTimesBeyondTheStampRange) {
         if (!scan.Run(Options(tree.Root(), cmNameSizeTime)))
             return "the scan did not end";
         std::string text;
-        for (int i = 0; i < scan.List.Count(); ++i) {
-            const TFileGroup& group = scan.List.Groups(i);
+        for (const TResultRow& row : scan.Last().Rows) {
+            const TFileGroup& group = *row.Group;
             for (int c = 0; c < group.Count(); ++c)
                 text += group.Info(c).Name + " " + std::to_string(group.Info(c).LastWriteTime) +
                         " " + std::to_string(group.Info(c).Time) + "\n";
@@ -376,8 +345,8 @@ TEST(ScanThreadTest, AFailedScanEndsWithAnEmptyResultAndItsReason) {
                   c.Messages)
             << c.Name;
         EXPECT_EQ(scan.Result(tree), TStrings{}) << c.Name;
-        EXPECT_EQ(scan.List.Count(), 0) << c.Name;
-        EXPECT_EQ(scan.Thread.Failure(), c.Failure) << c.Name;
+        EXPECT_TRUE(scan.Last().Rows.empty()) << c.Name;
+        EXPECT_EQ(scan.Last().Failure, c.Failure) << c.Name;
 
         // The thread lives on, and the next scan knows nothing of the failure.
         throwFault = nullptr;
@@ -385,7 +354,7 @@ TEST(ScanThreadTest, AFailedScanEndsWithAnEmptyResultAndItsReason) {
         EXPECT_EQ(scan.Listener.Messages().back(), (TRecordedMessage{WM_SCAN_DONE, 3, 0}))
             << c.Name;
         EXPECT_EQ(scan.Result(tree), full) << c.Name;
-        EXPECT_EQ(scan.Thread.Failure(), "") << c.Name;
+        EXPECT_EQ(scan.Last().Failure, "") << c.Name;
     }
 }
 
@@ -410,13 +379,13 @@ TEST(ScanThreadTest, AFailureOnEitherCoreOfTheStatusPhaseEndsTheScan) {
         failFirstShare = scanThreadShare;
         ASSERT_TRUE(scan.Run(Options(tree.Root()))) << scanThreadShare;
         EXPECT_EQ(scan.Listener.Messages().back(), (TRecordedMessage{WM_SCAN_DONE, 0, 0}));
-        EXPECT_EQ(scan.List.Count(), 0);
-        EXPECT_EQ(scan.Thread.Failure(), "Out of memory");
+        EXPECT_TRUE(scan.Last().Rows.empty());
+        EXPECT_EQ(scan.Last().Failure, "Out of memory");
     }
     TGroupBuilder::StatusesHook = nullptr;
     ASSERT_TRUE(scan.Run(Options(tree.Root())));
-    EXPECT_EQ(scan.List.Count(), Names);
-    EXPECT_EQ(scan.Thread.Failure(), "");
+    EXPECT_EQ(scan.Last().Rows.size(), static_cast<size_t>(Names));
+    EXPECT_EQ(scan.Last().Failure, "");
 }
 
 TEST(ScanThreadTest, NamesTheScanDirectoriesItCannotOpen) {
@@ -445,7 +414,7 @@ TEST(ScanThreadTest, NamesTheScanDirectoriesItCannotOpen) {
         {"", 0},       // an empty entry names no directory
     };
     std::string scanPath;
-    std::vector<TScanThread::TRootFailure> expected;
+    std::vector<TRootFailure> expected;
     for (const TCase& c : cases) {
         const std::string dir = c.Entry.empty() || c.Entry[0] == '/' ? c.Entry : tree / c.Entry;
         scanPath += "\"" + dir + "\";";
@@ -454,7 +423,7 @@ TEST(ScanThreadTest, NamesTheScanDirectoriesItCannotOpen) {
     }
     TScan scan;
     ASSERT_TRUE(scan.Run(Options(scanPath)));
-    const auto& failures = scan.Thread.RootFailures();
+    const auto& failures = scan.Last().RootFailures;
     ASSERT_EQ(failures.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(failures[i].Dir, expected[i].Dir);
@@ -462,11 +431,11 @@ TEST(ScanThreadTest, NamesTheScanDirectoriesItCannotOpen) {
     }
     // The other directories are scanned all the same.
     EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: to-dir/x.txt, a/x.txt"});
-    EXPECT_EQ(scan.Thread.Failure(), "");
+    EXPECT_EQ(scan.Last().Failure, "");
 
     // Each scan starts with a clean slate.
     ASSERT_TRUE(scan.Run(Options(tree / "a")));
-    EXPECT_TRUE(scan.Thread.RootFailures().empty());
+    EXPECT_TRUE(scan.Last().RootFailures.empty());
 }
 
 int CompleteScans(const TRecordingListener& listener, int32_t files) {
@@ -512,9 +481,8 @@ TEST(ScanThreadTest, AStartRightAfterTheEndIsNeverLost) {
 // A scan thread whose objects live as long as anyone uses them, so that a destruction that hangs
 // can be left behind on its own thread while the test fails.
 struct TOwnedScan {
-    TFileInfoList List;
-    TRecordingListener Listener{List};
-    std::unique_ptr<TScanThread> Thread = std::make_unique<TScanThread>(Listener, List);
+    TRecordingListener Listener;
+    std::unique_ptr<TScanThread> Thread = std::make_unique<TScanThread>(Listener);
 };
 
 bool DestroyedWithin(std::chrono::seconds timeout, const std::shared_ptr<TOwnedScan>& scan) {

@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
     TTwinseekApplication app(argc, argv);
     SetUpIconTheme();
     TfrmTwinseek window;
-    window.Options.ScanPath = argv[1];
-    window.Options.CompareMode = cmNameSize;
+    TOptionRec options = window.Options();
+    options.ScanPath = argv[1];
+    options.CompareMode = cmNameSize;
+    window.SetOptions(options);
     window.show();
     window.acStartExecute();
     auto* poll = new QTimer(&window);
