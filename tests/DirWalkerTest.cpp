@@ -188,11 +188,14 @@ TEST(DirWalkerTest, ExcludesSubdirectoriesByTheirExactPath) {
 }
 
 TEST(DirWalkerTest, DoesNotEnterTrashBelowAScanRoot) {
+    // A trash is ".Trash" or ".Trash-" with at least one digit, spelt with this letter case.
     TTestTree tree{{".Trash/a"},       {".Trash-1000/b"}, {".Trash-abc/c"}, {"Trash/d"},
-                   {".Trash-1000x/f"}, {"x/.Trash/g"},    {"x/h"}};
+                   {".Trash-1000x/f"}, {"x/.Trash/g"},    {"x/h"},          {".Trash-/i"},
+                   {".Trash-0/j"},     {".trash/k"},      {".trash-1000/l"}};
     const TWalk walk = Walk(tree, {tree.Root()});
-    EXPECT_EQ(walk.Files, (TStrings{".Trash-1000x/f", ".Trash-abc/c", "Trash/d", "x/h"}));
-    EXPECT_EQ(walk.DirectoriesRead, 4);
+    EXPECT_EQ(walk.Files, (TStrings{".Trash-/i", ".Trash-1000x/f", ".Trash-abc/c", ".trash/k",
+                                    ".trash-1000/l", "Trash/d", "x/h"}));
+    EXPECT_EQ(walk.DirectoriesRead, 7);
 
     // A trash directory the user names as the scan root is walked.
     EXPECT_EQ(Walk(tree, {tree / ".Trash"}).Files, TStrings{".Trash/a"});

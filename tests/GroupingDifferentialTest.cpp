@@ -477,6 +477,37 @@ TEST(GroupingDifferentialTest, RandomTreesGroupAsTheLiteralAlgorithm) {
     }
 }
 
+// The walk keeps its distinct keys in a hash table that starts small and grows as keys come in.
+// Here 3000 keys arrive over six directories, each directory bringing new keys and meeting old
+// ones in other spellings, so that keys are found again before, between and after the growths.
+TEST(GroupingDifferentialTest, KeysFoundAcrossTheGrowthOfTheKeyTable) {
+    TTestTree tree;
+    std::mt19937 rng(11);
+    constexpr time_t T = TTestTree::DefaultTime;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string number = std::to_string(10000 + i).substr(1);
+        const std::string spellings[] = {"name" + number + ".txt", "Name_" + number + ".TXT",
+                                         "NAME" + number + ".txt"};
+        // The first directory that holds a name is spread over all six.
+        const int first = static_cast<int>(rng() % 6);
+        const int copies = 1 + static_cast<int>(rng() % 3);
+        for (int c = 0; c < copies; ++c)
+            tree.File("d" + std::to_string((first + c * (1 + i % 2)) % 6) + "/" +
+                          spellings[rng() % 3],
+                      static_cast<int64_t>(rng() % 2), T + 2 * static_cast<time_t>(rng() % 2));
+    }
+    TEngine engine;
+    const TLiteralOrder order;
+    for (const int32_t mode : {cmNameSizeTime, cmNameOnly}) {
+        TOptionRec options;
+        options.CompareMode = mode;
+        options.IgnoreChar = "_";
+        options.ScanPath = JoinListText({tree.Root()});
+        TOutcome expected;
+        SameOutcome(engine, order, options, "", "mode " + std::to_string(mode), expected);
+    }
+}
+
 // Above a certain size the engine sorts the keys and reads the sizes and times on two threads.
 // Every name here has a twin in another directory: with case ignored the twins share a key
 // (12500 keys, 25000 files to read), with case kept every key is distinct (25000 keys) and the

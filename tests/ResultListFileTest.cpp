@@ -5,10 +5,12 @@
 #include "IoError.h"
 #include "ScanFixture.h"
 #include "TestTree.h"
+#include "TextReport.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -373,6 +375,63 @@ TEST(ResultListFileTest, AScannedResultSurvivesSaveAndLoadByteForByte) {
     const std::string first = ReadBytes(tree / "first.twl");
     EXPECT_NE(first.find("\r\n3221225472\r\n"), std::string::npos);
     EXPECT_EQ(ReadBytes(tree / "second.twl"), first);
+}
+
+TEST(ResultListFileTest, TimesAtTheEndOfTheDosRangeSurviveScanSaveLoadAndReport) {
+    // The DOS time ends with 2107: the last two seconds of that year share one step, and every
+    // later moment packs as 0 (so such copies compare equal in time), while the last-write
+    // stamp and the date shown go on.
+    constexpr time_t Dec31st2107At235958 = 4354819198;
+    constexpr time_t Jan1st2108 = Dec31st2107At235958 + 2;
+    constexpr time_t Jan2nd2108At010203 = Jan1st2108 + 86400 + 3723;
+    const std::pair<const char*, time_t> files[] = {
+        {"a/x.txt", Dec31st2107At235958}, {"b/x.txt", Jan1st2108 - 1},
+        {"a/y.txt", Jan1st2108 - 1},      {"b/y.txt", Jan1st2108},
+        {"a/z.txt", Jan1st2108},          {"b/z.txt", Jan2nd2108At010203}};
+    TTestTree tree;
+    for (const auto& [path, time] : files) {
+        tree.File(path, 10);
+        const timespec times[2] = {{time, 0}, {time, 0}};
+        struct stat status {};
+        if (utimensat(AT_FDCWD, (tree / path).c_str(), times, 0) != 0 ||
+            stat((tree / path).c_str(), &status) != 0 || status.st_mtime != time)
+            GTEST_SKIP() << "the file system of " << tree.Root() << " keeps no time after 2106";
+    }
+
+    TOptionRec options = DefaultOptions();
+    options.ScanPath = tree.Root();
+    TScan scan;
+    ASSERT_TRUE(scan.Run(options));
+    const std::vector<TResultRow> rows = std::move(scan.Last().Rows);
+    const std::vector<std::string> expected = {
+        "[x.txt] " + tree / "b/x.txt" + "|10|4288659325|159992927990000000 " + tree / "a/x.txt" +
+            "|10|4288659325|159992927980000000",
+        "[z.txt] " + tree / "b/z.txt" + "|10|0|159993829230000000 " + tree / "a/z.txt" +
+            "|10|0|159992928000000000"};
+    std::vector<std::string> scanned;
+    for (const TResultRow& row : rows)
+        scanned.push_back(Describe(row.Caption, *row.Group));
+    EXPECT_EQ(scanned, expected);
+
+    SaveResultList(tree / "r.twl", options, 6, 0, rows);
+    EXPECT_NE(ReadBytes(tree / "r.twl").find("\r\n-6307971\r\n"), std::string::npos)
+        << "the DOS time of 2107 goes out as a signed value";
+    TFileInfoList list;
+    int32_t filesRead = 0;
+    double elapsed = 0;
+    ASSERT_EQ(LoadResultList(tree / "r.twl", list, filesRead, elapsed), TLoadOutcome::Loaded);
+    EXPECT_EQ(Describe(list), expected);
+
+    TLocaleFormats formats;
+    formats.ShortDate = "%d.%m.%Y";
+    formats.LongTime = "%H:%M:%S";
+    SaveTextReport(tree / "report.txt", filesRead, elapsed, list.TakeRows(), formats);
+    const std::string report = ReadBytes(tree / "report.txt");
+    for (const std::string& line : {tree / "b/x.txt" + ", 10, 31.12.2107 23:59:59,\r\n",
+                                    tree / "a/x.txt" + ", 10, 31.12.2107 23:59:58,\r\n",
+                                    tree / "b/z.txt" + ", 10, 02.01.2108 01:02:03,\r\n",
+                                    tree / "a/z.txt" + ", 10, 01.01.2108,\r\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "in\n" << report;
 }
 
 // Saves the rows with the example's options; returns what was left out and the rows read back.

@@ -277,6 +277,87 @@ TEST(ScanThreadTest, StopDuringTheGroupingKeepsTheGroupsBuiltSoFar) {
     EXPECT_EQ(scan.Result(tree), TStrings{"x.txt: c/x.txt, b/x.txt"});
 }
 
+// Stops the scan from the start of one share of the status reading: the scan thread's own share
+// (0) or the helper's. The helper first waits for the scan thread's share to begin and lets it
+// read for a moment, so that the stop most likely finds some statuses read and others not (how
+// far it got never changes what the scan must report). Set while no scan runs.
+TScanThread* statusScan = nullptr;
+bool stopInFirstShare = true;
+std::atomic<bool> firstShareBegun{false};
+std::atomic<int> sharesBegun{0};
+void StopInOneShare(uint32_t firstItem) {
+    ++sharesBegun;
+    if (firstItem == 0)
+        firstShareBegun = true;
+    if ((firstItem == 0) != stopInFirstShare)
+        return;
+    if (firstItem != 0) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!firstShareBegun && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(2ms);
+    }
+    statusScan->StopScan();
+}
+
+TEST(ScanThreadTest, StopWhileReadingSizesAndTimesEndsWithoutGroups) {
+    // A few files on one thread; and enough files that the statuses are read on two threads,
+    // each key's two names ("k00001.txt", "k00001_.txt") standing side by side in the reading.
+    TTestTree few{{"a/x.txt"}, {"b/x.txt"}, {"c/y.txt"}, {"d/y.txt"}};
+    TTestTree many;
+    constexpr int Pairs = 10001;
+    for (int i = 0; i < Pairs; ++i) {
+        const std::string number = std::to_string(100000 + i).substr(1);
+        many.File("k" + number + ".txt");
+        many.File("k" + number + "_.txt");
+    }
+    struct TCase {
+        const char* Why;
+        const TTestTree& Tree;
+        bool FirstShare;
+        TMessages Messages;
+        size_t Groups; // of a complete scan
+    } cases[] = {
+        {"one share, stopped at its start",
+         few,
+         true,
+         {{WM_SCAN_PROGRESS, 0, 1},
+          {WM_SCAN_PROGRESS, 1, 2},
+          {WM_SCAN_PROGRESS, 2, 3},
+          {WM_SCAN_PROGRESS, 3, 4},
+          {WM_SCAN_CHECK, 0, 0},
+          {WM_SCAN_DONE, 4, 0}},
+         2},
+        {"two shares, stopped in the helper's",
+         many,
+         false,
+         {{WM_SCAN_CHECK, 0, 0}, {WM_SCAN_DONE, 2 * Pairs, 0}},
+         Pairs},
+    };
+    for (const TCase& c : cases) {
+        TScan scan;
+        TOptionRec options = Options(c.Tree.Root());
+        options.IgnoreChar = "_";
+        statusScan = &scan.Thread;
+        stopInFirstShare = c.FirstShare;
+        firstShareBegun = false;
+        sharesBegun = 0;
+        TGroupBuilder::StatusesHook = StopInOneShare;
+        const bool ended = scan.Run(options);
+        TGroupBuilder::StatusesHook = nullptr;
+        ASSERT_TRUE(ended) << c.Why;
+        ASSERT_EQ(sharesBegun.load(), c.FirstShare ? 1 : 2) << c.Why;
+        // Like a stop during the grouping: the files read count, and no group is half-checked.
+        EXPECT_EQ(scan.Listener.Messages(), c.Messages) << c.Why;
+        EXPECT_TRUE(scan.Last().Rows.empty()) << c.Why;
+        EXPECT_EQ(scan.Last().Failure, "") << c.Why;
+
+        // The next scan starts afresh.
+        ASSERT_TRUE(scan.Run(options)) << c.Why;
+        EXPECT_EQ(scan.Result(c.Tree).size(), c.Groups) << c.Why;
+    }
+}
+
 // What the fault hook throws, and at which step; set by the test thread while no scan runs.
 TScanThread::TScanStep failAt = TScanThread::TScanStep::Walk;
 void (*throwFault)() = nullptr;
