@@ -262,9 +262,13 @@ void TfrmTwinseek::acStartExecute() {
     ShowTotalSpace();
     FPathList->SetPathCaption("Directories");
     FScanProgress.Start();
-    // From here the scan runs: nothing between the state and the start can fail.
     SetState(TState::Scanning);
-    ScanThread->StartScan(FOptions);
+    try {
+        ScanThread->StartScan(FOptions);
+    } catch (...) {
+        SetState(TState::Idle); // no scan runs that would end the state
+        throw;
+    }
 }
 
 void TfrmTwinseek::acStopExecute() {

@@ -509,6 +509,29 @@ class MainWindowTest : public QObject {
         QCOMPARE(FDesktop.Errors, QStringList{"Cannot show the result"});
     }
 
+    void errorBeforeAScanStartsLeavesTheWindowIdle() {
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        EditOptions(window, [&](TOptionRec& o) { o.ScanPath = tree.Root(); });
+        QVERIFY(Scan(window, tree));
+        // Clearing the rows of the last result fails once, before the scan is started.
+        bool failed = false;
+        connect(&window.FileList(), &QAbstractItemModel::modelAboutToBeReset, &window, [&] {
+            if (!std::exchange(failed, true))
+                throw std::runtime_error("Cannot clear the list");
+        });
+        RunAction(&window, [&] { window.acStartExecute(); });
+        QVERIFY(failed);
+        QCOMPARE(FDesktop.Errors, QStringList{"Cannot clear the list"});
+        QVERIFY(!window.IsScanning());
+        QVERIFY(window.Form().acStart->isEnabled());
+        QVERIFY(!window.Form().acStop->isEnabled());
+
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(Captions(window.FileList()), QStringList{"a.txt"});
+    }
+
     void actionErrorsShowNamesWithEscapes() {
         RunAction(nullptr, [] {
             throw std::runtime_error("Cannot open file /tmp/a\rb\xff\xe2\x80\xae.twc");

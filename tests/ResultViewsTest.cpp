@@ -324,6 +324,27 @@ class ResultViewsTest : public QObject {
         QCOMPARE(window->PathList().Group(), nullptr);
         QCOMPARE(window->TotalSpace(), 0.0f);
     }
+
+    // The path list shows the group of a duplicate-list row: it follows the row when the list is
+    // sorted and lets go of it before new rows replace the old ones.
+    void pathListFollowsItsRowAndLetsGoWhenTheRowsGo() {
+        auto window = NewWindow();
+        QVERIFY(window);
+        ShowRows(*window, {{"b.txt", {1, 1}}, {"a.txt", {5, 5, 5}}, {"c.txt", {2, 2}}});
+        ClickRow(*window, "a.txt");
+        QCOMPARE(window->PathList().rowCount(), 3);
+        const TFileGroup* shown = window->PathList().Group();
+        for (int click = 0; click < 3; ++click) {
+            ClickHeader(*window, click % 2 == 0 ? 2 : 0); // by Count, then by name
+            QCOMPARE(window->PathList().Group(), shown);
+            QCOMPARE(window->PathList().Path(0), std::string("/data/d0/a.txt"));
+        }
+        // New rows: the old groups are gone, and nothing shows them any more.
+        ShowRows(*window, {{"x.txt", {1, 1}}});
+        QCOMPARE(window->PathList().Group(), nullptr);
+        QCOMPARE(window->PathList().rowCount(), 0);
+        QCOMPARE(window->PathList().Path(0), std::string());
+    }
 };
 
 QTEST_MAIN(ResultViewsTest)
