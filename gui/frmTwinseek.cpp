@@ -37,6 +37,16 @@ const char* const PanelStartTexts[TfrmTwinseek::StatusPanelCount] = {
     "Time: 00:00:00", "Scanned file names:", "Duplicated files:", "Total space required: "};
 // The designed widths of the panels before the last, which takes the rest of the bar.
 const int PanelWidths[TfrmTwinseek::StatusPanelCount - 1] = {80, 140, 140};
+// The window's designed size, the duplicate list's share of it and the designed column widths,
+// in pixels of the designed font.
+constexpr QSize DesignedWindowSize(732, 420);
+constexpr int DesignedFileListWidth = 249;
+const int FileColumnWidths[TFileListModel::ColumnCount] = {151, 35, 40, 60};
+const int PathColumnWidths[TPathListModel::ColumnCount] = {300, 60, 112};
+// Dragged to this width or less, a list collapses.
+constexpr int CollapsedListWidth = 30;
+// The status texts a running scan changes are shown at most this often (milliseconds).
+constexpr int PanelRefreshInterval = 40;
 // The file types of the save dialog, counted from 1 as the dialog counts them.
 const QStringList SaveFilters = {"Twin seek list(*.twl)", "Textfile (*.txt)", "All files (*.*)"};
 constexpr int SaveTypeResultList = 1;
@@ -165,9 +175,8 @@ void TfrmTwinseek::SetUpViews() {
     files->header()->setSectionsClickable(true);
     files->header()->setSortIndicatorShown(false);
     files->header()->setStretchLastSection(false);
-    const int fileWidths[] = {151, 35, 40, 60};
-    for (int column = 0; column < 4; ++column)
-        files->header()->resizeSection(column, Scaled(fileWidths[column]));
+    for (int column = 0; column < TFileListModel::ColumnCount; ++column)
+        files->header()->resizeSection(column, Scaled(FileColumnWidths[column]));
     connect(files->header(), &QHeaderView::sectionClicked, this, &TfrmTwinseek::lvFilesColumnClick);
     connect(files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {
@@ -185,27 +194,26 @@ void TfrmTwinseek::SetUpViews() {
     QTreeView* paths = FUi->lvPath;
     paths->setModel(FPathList);
     paths->header()->setStretchLastSection(false);
-    const int pathWidths[] = {300, 60, 112};
-    for (int column = 0; column < 3; ++column)
-        paths->header()->resizeSection(column, Scaled(pathWidths[column]));
+    for (int column = 0; column < TPathListModel::ColumnCount; ++column)
+        paths->header()->resizeSection(column, Scaled(PathColumnWidths[column]));
     connect(paths, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         pmPathList->popup(FUi->lvPath->viewport()->mapToGlobal(at));
     });
 
-    resize(Scaled(732), Scaled(420));
-    FUi->Splitter1->setSizes({Scaled(249), width() - Scaled(249)});
+    resize(Scaled(DesignedWindowSize.width()), Scaled(DesignedWindowSize.height()));
+    FUi->Splitter1->setSizes(
+        {Scaled(DesignedFileListWidth), width() - Scaled(DesignedFileListWidth)});
     FUi->Splitter1->setStretchFactor(0, 0);
     FUi->Splitter1->setStretchFactor(1, 1);
-    // Dragged to 30 pixels or less, the duplicate list collapses.
-    files->setMinimumWidth(30);
-    paths->setMinimumWidth(30);
+    files->setMinimumWidth(CollapsedListWidth);
+    paths->setMinimumWidth(CollapsedListWidth);
     connect(FUi->Splitter1, &QSplitter::splitterMoved, this, &TfrmTwinseek::Splitter1Moved);
 }
 
 void TfrmTwinseek::SetUpStatusBar() {
     FPanelRefresh = new QTimer(this);
     FPanelRefresh->setSingleShot(true);
-    FPanelRefresh->setInterval(40);
+    FPanelRefresh->setInterval(PanelRefreshInterval);
     connect(FPanelRefresh, &QTimer::timeout, this, &TfrmTwinseek::ShowPanels);
     for (int panel = 0; panel < StatusPanelCount; ++panel) {
         FPanelTexts[panel] = PanelStartTexts[panel];
