@@ -2,7 +2,7 @@
 
 class QWidget;
 
-// The windows were laid out in pixels for a smaller font than today's desktops use. With a larger
-// desktop font, every child's position and size and the dialog's own size grow by the same factor.
+// The main window's sizes (the window, its columns, splitter and status panels) were set in
+// pixels for a smaller font than today's desktops use; with a larger desktop font they grow by
+// this factor.
 double DesignScale(const QWidget* widget);
-void ScaleDesignedLayout(QWidget* dialog);
