@@ -1,6 +1,5 @@
 #include "frmDirSelectionList.h"
 
-#include "DesignScale.h"
 #include "FolderBrowser.h"
 #include "HelpWindow.h"
 #include "ui_frmDirSelectionList.h"
@@ -11,8 +10,8 @@
 TfrmDirSelectionList::TfrmDirSelectionList(QWidget* parent)
     : QDialog(parent), FUi(std::make_unique<Ui::TfrmDirSelectionList>()) {
     FUi->setupUi(this);
-    ScaleDesignedLayout(this);
-    setFixedSize(size());
+    // The form's size is the designed one; a larger font or screen scale asks for more.
+    resize(size().expandedTo(sizeHint()));
     FFolderBrowser = new TFolderBrowser(this);
     FFolderBrowser->BrowseFlags = {bfDirsOnly};
     connect(FUi->bAdd, &QPushButton::clicked, this, &TfrmDirSelectionList::acAddExecute);

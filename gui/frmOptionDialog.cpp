@@ -1,7 +1,6 @@
 #include "frmOptionDialog.h"
 
 #include "ConfigFile.h"
-#include "DesignScale.h"
 #include "Desktop.h"
 #include "HelpWindow.h"
 #include "Icons.h"
@@ -9,13 +8,19 @@
 #include "frmDirSelectionList.h"
 #include "ui_frmOptionDialog.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTextBlock>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -26,14 +31,25 @@ std::string Encoded(const QString& text) {
     return QFile::encodeName(text).toStdString();
 }
 
+// Makes a read-only text large enough for all its lines, without scroll bars, in its own font.
+void ShowWholeText(QPlainTextEdit& text) {
+    QAbstractTextDocumentLayout* layout = text.document()->documentLayout();
+    qreal height = 0;
+    for (QTextBlock block = text.document()->begin(); block.isValid(); block = block.next())
+        height += layout->blockBoundingRect(block).height();
+    // Once every block is laid out, the document is as wide as its longest line and margins.
+    const qreal margin = text.document()->documentMargin();
+    const int frame = 2 * text.frameWidth();
+    text.setMinimumSize(static_cast<int>(std::ceil(layout->documentSize().width())) + frame,
+                        static_cast<int>(std::ceil(height + 2 * margin)) + frame);
+}
+
 } // namespace
 
 TfrmOptionDialog::TfrmOptionDialog(QWidget* parent)
     : QDialog(parent), FUi(std::make_unique<Ui::TfrmOptionDialog>()),
       FCompareModes(new QButtonGroup(this)) {
     FUi->setupUi(this);
-    ScaleDesignedLayout(this);
-    setFixedSize(size());
     QRadioButton* modes[] = {FUi->rbCompare0, FUi->rbCompare1, FUi->rbCompare2, FUi->rbCompare3};
     for (int index = 0; index < 4; ++index)
         FCompareModes->addButton(modes[index], index);
@@ -53,6 +69,16 @@ TfrmOptionDialog::TfrmOptionDialog(QWidget* parent)
     QFont font = FUi->memIgnoreChar->font();
     font.setPointSize(10);
     FUi->memIgnoreChar->setFont(font);
+    ShowWholeText(*FUi->memIgnoreChar);
+    // The caption starts where the check box's text does, after its indicator, in any style.
+    QStyleOptionButton checkBox;
+    checkBox.initFrom(FUi->cbCaseSensitive);
+    FUi->laIgnoreChar->setIndent(
+        FUi->cbCaseSensitive->style()
+            ->subElementRect(QStyle::SE_CheckBoxContents, &checkBox, FUi->cbCaseSensitive)
+            .left());
+    // The form's size is the designed one; a larger font or screen scale asks for more.
+    resize(size().expandedTo(sizeHint()));
 
     // Errors of the configuration files end the action and leave the dialog as it was.
     connect(FUi->acOpenConfig, &QAction::triggered, this,

@@ -2,7 +2,6 @@
 
 #include "AboutBox.h"
 #include "ConfigFile.h"
-#include "DesignScale.h"
 #include "Desktop.h"
 #include "FileActions.h"
 #include "FileListModel.h"
@@ -22,6 +21,7 @@
 #include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -54,7 +54,11 @@ constexpr int SaveTypeResultList = 1;
 } // namespace
 
 int TfrmTwinseek::Scaled(int designedPixels) const {
-    return static_cast<int>(designedPixels * DesignScale(this) + 0.5);
+    // The window was designed for a font 13 pixels high with characters about 5.5 pixels wide on
+    // average; with a larger desktop font its sizes grow by the same factor.
+    const QFontMetrics metrics = fontMetrics();
+    const double scale = std::max({1.0, metrics.height() / 13.0, metrics.averageCharWidth() / 5.5});
+    return static_cast<int>(designedPixels * scale + 0.5);
 }
 
 TfrmTwinseek::TfrmTwinseek(QWidget* parent)
