@@ -10,16 +10,19 @@
 #include <sys/stat.h>
 
 std::string LastCopyCheck(const TFileGroup& group, int index, const TRecordedFile& doomed,
-                          const std::vector<std::string>& selectedPaths) {
+                          const std::vector<std::string>& selectedPaths, int& kept) {
+    kept = -1;
     const std::string path = group.Path(index);
     for (int i = 0; i < group.Count(); ++i) {
         const std::string other = group.Path(i);
         if (i == index || other == path ||
             std::find(selectedPaths.begin(), selectedPaths.end(), other) != selectedPaths.end())
             continue;
-        const TRecordedFile kept(group.Info(i));
-        if (kept.State() == TRecordedFile::rfSame && !kept.SameFileAs(doomed))
+        const TRecordedFile copy(group.Info(i));
+        if (copy.State() == TRecordedFile::rfSame && !copy.SameFileAs(doomed)) {
+            kept = i;
             return {};
+        }
     }
     return "No other copy of this file exists on disk any more; the last copy is kept.";
 }

@@ -7,7 +7,11 @@
 #include <cerrno>
 
 TFileRemoval RemoveCopy(const TFileGroup& group, int index,
-                        const std::vector<std::string>& selectedPaths) {
+                        const std::vector<std::string>& selectedPaths, TRemovalMethod method,
+                        TActionLog& log) {
+    // Without its line in the log, nothing is removed.
+    if (!log.Usable())
+        return {TFileRemoval::frKept, log.ErrorText()};
     const TRecordedFile doomed(group.Info(index));
     switch (doomed.State()) {
     case TRecordedFile::rfSame:
@@ -18,7 +22,8 @@ TFileRemoval RemoveCopy(const TFileGroup& group, int index,
     case TRecordedFile::rfUnreachable:
         return {TFileRemoval::frKept, doomed.ErrorText()};
     }
-    std::string reason = LastCopyCheck(group, index, doomed, selectedPaths);
+    int kept = -1;
+    std::string reason = LastCopyCheck(group, index, doomed, selectedPaths, kept);
     if (!reason.empty())
         return {TFileRemoval::frKept, std::move(reason)};
     // Checking the other copies takes time: right before it goes, the file is looked up once
@@ -30,10 +35,29 @@ TFileRemoval RemoveCopy(const TFileGroup& group, int index,
         return {TFileRemoval::frKept, now.State() == TRecordedFile::rfSame
                                           ? TRecordedFile::ChangedText
                                           : now.ErrorText()};
-    const int error = now.Remove();
-    if (error == ENOENT) // taken away between the check and the removal
-        return {TFileRemoval::frGone, {}};
-    if (error != 0)
-        return {TFileRemoval::frKept, SystemErrorText(error)};
+    const TFileInfoRec& record = group.Info(index);
+    TActionLog::TEntry entry{method == TRemovalMethod::Trash,
+                             record.FullPath(),
+                             record.Size,
+                             record.LastWriteTime,
+                             group.Path(kept),
+                             {}};
+    if (method == TRemovalMethod::Trash) {
+        TTrashing trashing = now.MoveToTrash();
+        if (trashing.Error == ENOENT && trashing.TrashedPath.empty() &&
+            TRecordedFile(record).State() == TRecordedFile::rfGone)
+            return {TFileRemoval::frGone, {}};
+        if (trashing.Error != 0)
+            return {TFileRemoval::frKept, std::move(trashing.ErrorText)};
+        entry.TrashedPath = std::move(trashing.TrashedPath);
+    } else {
+        const int error = now.Remove();
+        if (error == ENOENT) // taken away between the check and the removal
+            return {TFileRemoval::frGone, {}};
+        if (error != 0)
+            return {TFileRemoval::frKept, SystemErrorText(error)};
+    }
+    if (!log.Append(entry))
+        return {TFileRemoval::frRemoved, log.ErrorText()};
     return {TFileRemoval::frRemoved, {}};
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "ActionLog.h"
 #include "FileGroup.h"
 
 #include <string>
 #include <vector>
 
-// What Delete did with one copy of a group.
+// How a copy is removed: deleted for good, or moved to the desktop trash.
+enum class TRemovalMethod { Delete, Trash };
+
+// What Delete or Move to Trash did with one copy of a group.
 struct TFileRemoval {
     enum TOutcome {
         frRemoved, // the file was removed
@@ -17,7 +21,9 @@ struct TFileRemoval {
 };
 
 // Removes the copy at `index` of the group, only when it is still the file its record
-// describes and another copy, not among `selectedPaths`, is kept on disk. The group itself is
-// not changed.
+// describes, another copy, not among `selectedPaths`, is kept on disk and the action log can
+// be written; the removal is then appended to the log. The trash never falls back to deleting.
+// The group itself is not changed.
 TFileRemoval RemoveCopy(const TFileGroup& group, int index,
-                        const std::vector<std::string>& selectedPaths);
+                        const std::vector<std::string>& selectedPaths, TRemovalMethod method,
+                        TActionLog& log);

@@ -11,7 +11,7 @@ const char* const TRecordedFile::ChangedText = "The file changed since the scan;
 
 int (*TRecordedFile::UnlinkAt)(int, const char*, int) = ::unlinkat;
 
-TRecordedFile::TRecordedFile(const TFileInfoRec& record) : FWay(record.FullPath()) {
+TRecordedFile::TRecordedFile(const TFileInfoRec& record) : FPath(record.FullPath()), FWay(FPath) {
     if (FWay.Error() != 0) {
         FState = FWay.Error() == ENOENT || FWay.Error() == ENOTDIR ? rfGone : rfUnreachable;
         return;
@@ -56,4 +56,10 @@ int TRecordedFile::Remove() const {
     if (FState != rfSame)
         return EINVAL;
     return UnlinkAt(FWay.FolderFd(), FWay.Name().c_str(), 0) == 0 ? 0 : errno;
+}
+
+TTrashing TRecordedFile::MoveToTrash() const {
+    if (FState != rfSame)
+        return {EINVAL, SystemErrorText(EINVAL), {}};
+    return ::MoveToTrash(FWay.FolderFd(), FWay.Name(), FPath);
 }

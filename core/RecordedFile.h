@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileInfoRec.h"
+#include "Trash.h"
 #include "TrustedPath.h"
 
 #include <string>
@@ -27,6 +28,8 @@ class TRecordedFile {
     bool SameFileAs(const TRecordedFile& other) const;
     // Removes the file from its folder (only when it is still the same): 0 or an errno value.
     int Remove() const;
+    // Moves the file to the desktop trash of its device (only when it is still the same).
+    TTrashing MoveToTrash() const;
 
     // The call that removes a name from a folder; tests put one in that fails with an errno.
     static int (*UnlinkAt)(int folder, const char* name, int flags);
@@ -34,6 +37,7 @@ class TRecordedFile {
     static const char* const ChangedText;
 
   private:
+    std::string FPath;
     TTrustedPath FWay;
     TState FState = rfUnreachable;
     int FError = 0; // of the lookup at the end of the way

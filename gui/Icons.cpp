@@ -20,6 +20,7 @@ const TImage Images[] = {
      QStyle::SP_FileDialogDetailedView},
     {{"media-playback-start", "system-search", nullptr}, QStyle::SP_MediaPlay},
     {{"media-playback-stop", "process-stop", nullptr}, QStyle::SP_MediaStop},
+    {{"user-trash", "user-trash-full", nullptr}, QStyle::SP_TrashIcon},
 };
 
 } // namespace

@@ -12,6 +12,7 @@ enum TActionImage : int {
     aiOptions = 5,
     aiStart = 6,
     aiStop = 7,
+    aiTrash = 8,
 };
 
 // An image taken from the desktop's icon theme, with the style's own icon where the theme has

@@ -139,10 +139,11 @@ void TfrmTwinseek::SetUpActions() {
         QAction* Action;
         TActionImage Index;
     };
-    const TImage images[] = {
-        {FUi->acOpen, aiOpen},     {FUi->acExit, aiExit},      {FUi->acSave, aiSave},
-        {FUi->acAbout, aiHelp},    {FUi->acStart, aiStart},    {FUi->acStop, aiStop},
-        {FUi->acDelete, aiDelete}, {FUi->acOption, aiOptions}, {FUi->acHelp, aiHelp}};
+    const TImage images[] = {{FUi->acOpen, aiOpen},      {FUi->acExit, aiExit},
+                             {FUi->acSave, aiSave},      {FUi->acAbout, aiHelp},
+                             {FUi->acStart, aiStart},    {FUi->acStop, aiStop},
+                             {FUi->acDelete, aiDelete},  {FUi->acTrash, aiTrash},
+                             {FUi->acOption, aiOptions}, {FUi->acHelp, aiHelp}};
     for (const TImage& image : images)
         image.Action->setIcon(ActionImage(image.Index));
 
@@ -151,6 +152,7 @@ void TfrmTwinseek::SetUpActions() {
     OnAction(FUi->acStop, &TfrmTwinseek::acStopExecute);
     OnAction(FUi->acHelp, &TfrmTwinseek::acHelpExecute);
     OnAction(FUi->acDelete, &TfrmTwinseek::acDeleteExecute);
+    OnAction(FUi->acTrash, &TfrmTwinseek::acTrashExecute);
     OnAction(FUi->acOpenFile, &TfrmTwinseek::acOpenFileExecute);
     OnAction(FUi->acShowNotepad, &TfrmTwinseek::acShowNotepadExecute);
     OnAction(FUi->acExploreFile, &TfrmTwinseek::acExploreFileExecute);
@@ -168,7 +170,7 @@ void TfrmTwinseek::SetUpActions() {
     pmFileList->addActions({FUi->acSortName, FUi->acSortExt, FUi->acSortCount, FUi->acSortSize});
     pmPathList = new QMenu(this);
     pmPathList->setObjectName("pmPathList");
-    pmPathList->addAction(FUi->acDelete);
+    pmPathList->addActions({FUi->acDelete, FUi->acTrash});
     pmPathList->addSeparator();
     pmPathList->addActions({FUi->acOpenFile, FUi->acShowNotepad, FUi->acExploreFile});
 }
@@ -398,6 +400,7 @@ void TfrmTwinseek::ActionList1Update() {
     const bool idle = FState == TState::Idle;
     FUi->acStart->setEnabled(idle);
     FUi->acDelete->setEnabled(selected >= 1 && selected < paths);
+    FUi->acTrash->setEnabled(selected >= 1 && selected < paths);
     FUi->acOpen->setEnabled(idle);
     FUi->acStop->setEnabled(!idle);
     FUi->acSave->setEnabled(FFileList->rowCount() >= 1 && idle);
@@ -460,11 +463,30 @@ bool MayOpen(QWidget* parent, const std::string& path, bool folderOnly) {
 } // namespace
 
 void TfrmTwinseek::acDeleteExecute() {
+    RemoveSelectedCopies(TRemovalMethod::Delete);
+}
+
+void TfrmTwinseek::acTrashExecute() {
+    RemoveSelectedCopies(TRemovalMethod::Trash);
+}
+
+void TfrmTwinseek::RemoveSelectedCopies(TRemovalMethod method) {
     const int fileRow = SelectedFileRow();
     // A name without copies (a loaded list may hold one) has nothing to delete.
     if (fileRow < 0 || !FFileList->Row(fileRow).Group)
         return;
     TFileGroup& group = *FFileList->Row(fileRow).Group;
+    // Every removal is written to the action log, opened first: without it nothing goes.
+    TActionLog log;
+    if (!log.Usable()) {
+        TDesktop::Current().ShowMessage(
+            this, QStringLiteral("Nothing was removed: %1").arg(ShownText(log.ErrorText())));
+        return;
+    }
+    const QString failure = method == TRemovalMethod::Trash
+                                ? QStringLiteral("Could not move file to the trash: %1 \n\n"
+                                                 "Error message: %2")
+                                : QStringLiteral("Could not delete file: %1 \n\nError message: %2");
     QStringList gone;
     for (std::vector<int> selected = SelectedPathRows(); !selected.empty();
          selected = SelectedPathRows()) {
@@ -473,11 +495,10 @@ void TfrmTwinseek::acDeleteExecute() {
         std::vector<std::string> selectedPaths;
         for (int other : selected)
             selectedPaths.push_back(FPathList->Path(other));
-        const TFileRemoval removal = RemoveCopy(group, row, selectedPaths);
+        const TFileRemoval removal = RemoveCopy(group, row, selectedPaths, method, log);
         if (removal.Outcome == TFileRemoval::frKept) {
             TDesktop::Current().ShowMessage(
-                this, QStringLiteral("Could not delete file: %1 \n\nError message: %2")
-                          .arg(ShownText(path), QString::fromLocal8Bit(removal.ErrorText.c_str())));
+                this, failure.arg(ShownText(path), ShownText(removal.ErrorText)));
             break;
         }
         if (removal.Outcome == TFileRemoval::frGone)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileRemoval.h"
 #include "LocaleFormats.h"
 #include "OptionRec.h"
 #include "ScanProgress.h"
@@ -62,6 +63,8 @@ class TfrmTwinseek : public QMainWindow {
     void acStopExecute();
     void acHelpExecute();
     void acDeleteExecute();
+    // Moves the selected copies to the desktop trash, as Delete removes them.
+    void acTrashExecute();
     void acOpenFileExecute();
     void acShowNotepadExecute();
     void acExploreFileExecute();
@@ -93,6 +96,8 @@ class TfrmTwinseek : public QMainWindow {
     void ScanMessage(uint32_t message, int32_t first, int32_t second);
     // The scan has ended: its result is shown and the window is idle again, whatever fails.
     void ScanDone();
+    // Delete and Move to Trash: the selected copies go, each only after its checks.
+    void RemoveSelectedCopies(TRemovalMethod method);
     void SetState(TState state);
     void SetPanel(int panel, const QString& text);
     void ShowPanels();

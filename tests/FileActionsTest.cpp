@@ -200,9 +200,14 @@ class FileActionsTest : public QObject {
         TRemovals::Removed.clear();
         TRemovals::Failing.clear();
         TRecordedFile::UnlinkAt = TRemovals::UnlinkAt;
+        // The action log and the trash of these tests lie in their working folder.
+        qputenv("XDG_STATE_HOME", WorkPath("state").toUtf8());
+        qputenv("XDG_DATA_HOME", WorkPath("data").toUtf8());
     }
 
     void cleanup() {
+        qunsetenv("XDG_STATE_HOME");
+        qunsetenv("XDG_DATA_HOME");
         TRecordedFile::UnlinkAt = ::unlinkat;
         TDesktop::SetCurrent(nullptr);
         FWorkDir.reset();
@@ -236,6 +241,16 @@ class FileActionsTest : public QObject {
         QVERIFY(!Exists(paths[doomed[0]]) && !Exists(paths[doomed[1]]));
         QVERIFY(Exists(paths[keep]));
         QCOMPARE(Column0(window.PathList()), QStringList{paths[keep]});
+        // Each removal has its line in the action log, naming the copy that was kept.
+        const QList<QByteArray> log = ReadLines(WorkPath("state/twinseek/actions.log"));
+        QCOMPARE(log.size(), 3); // two lines and the empty text after the last LF
+        for (int line = 0; line < 2; ++line) {
+            const QList<QByteArray> fields = log[line].split('\t');
+            QCOMPARE(fields.size(), 6);
+            QCOMPARE(fields[1], QByteArray("delete"));
+            QCOMPARE(fields[2], paths[doomed[line]].toUtf8());
+            QCOMPARE(fields[5], paths[keep].toUtf8());
+        }
         // The row stays with its one copy; the total counts every row.
         QCOMPARE(RowTexts(window.FileList(), 0), (QStringList{"a.txt", "txt", "1", "300 Bytes"}));
         QCOMPARE(RowTexts(window.FileList(), 1), (QStringList{"b.txt", "txt", "2", "100 Bytes"}));
@@ -250,6 +265,24 @@ class FileActionsTest : public QObject {
                        to.column() >= TFileListModel::ColSpace;
             });
         QVERIFY(told);
+    }
+
+    void withoutTheActionLogNothingIsRemoved() {
+        TTestTree tree({{"d1/a.txt", 1}, {"d2/a.txt", 1}});
+        QFile blocker(WorkPath("state"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the log's folder would be
+        blocker.close();
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        SelectPaths(window, 0, {0});
+        window.Form().acDelete->trigger();
+        QCOMPARE(FDesktop.Messages.size(), 1);
+        QVERIFY2(
+            FDesktop.Messages[0].startsWith("Nothing was removed: Cannot open the action log " +
+                                            WorkPath("state/twinseek/actions.log")),
+            qPrintable(FDesktop.Messages[0]));
+        QVERIFY(TRemovals::Removed.isEmpty());
+        QCOMPARE(window.PathList().rowCount(), 2);
     }
 
     void deleteKeyFollowsTheEnabledRule() {

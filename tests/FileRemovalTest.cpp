@@ -2,8 +2,10 @@
 // guard for the last copy.
 
 #include "FileRemoval.h"
+#include "ActionLog.h"
 #include "AsNobody.h"
 #include "FileTimes.h"
+#include "ForkedChild.h"
 #include "RecordedFile.h"
 #include "TestTree.h"
 #include "TrustedPath.h"
@@ -11,9 +13,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <regex>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,11 +196,20 @@ TEST(RecordedFileTest, AFolderTheUserCannotSearch) {
                      TRecordedFile(record).ErrorText() == std::strerror(EACCES));
 }
 
+// A log for the removals of the tests that are not about the log, opened once by the test
+// program (a child that drops its rights keeps writing to it).
+TActionLog& TestLog() {
+    static const TTestTree folder;
+    static TActionLog log(folder / "actions.log");
+    return log;
+}
+
 TEST(RemoveCopyTest, RemovesTheCopyAndKeepsTheOthers) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}, {"c/x", 10}});
     const TFileGroup group =
         GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x"), Scanned(tree / "c/x")});
-    const TFileRemoval removal = RemoveCopy(group, 1, {tree / "b/x"});
+    const TFileRemoval removal =
+        RemoveCopy(group, 1, {tree / "b/x"}, TRemovalMethod::Delete, TestLog());
     EXPECT_EQ(removal.Outcome, TFileRemoval::frRemoved);
     EXPECT_EQ(removal.ErrorText, "");
     EXPECT_TRUE(Exists(tree / "a/x") && Exists(tree / "c/x"));
@@ -207,10 +222,11 @@ TEST(RemoveCopyTest, ACopyAlreadyGoneIsNoFailure) {
     const TFileGroup group =
         GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x"), Scanned(tree / "c/x")});
     tree.Remove("a");
-    EXPECT_EQ(RemoveCopy(group, 0, {}).Outcome, TFileRemoval::frGone);
+    EXPECT_EQ(RemoveCopy(group, 0, {}, TRemovalMethod::Delete, TestLog()).Outcome,
+              TFileRemoval::frGone);
     // Gone between the check and the removal.
     TFailingRemoval vanishing(ENOENT);
-    const TFileRemoval removal = RemoveCopy(group, 1, {});
+    const TFileRemoval removal = RemoveCopy(group, 1, {}, TRemovalMethod::Delete, TestLog());
     EXPECT_EQ(removal.Outcome, TFileRemoval::frGone);
     EXPECT_EQ(removal.ErrorText, "");
     EXPECT_EQ(TFailingRemoval::Calls, 1);
@@ -221,7 +237,7 @@ TEST(RemoveCopyTest, AFailedRemovalKeepsTheCopyWithTheSystemsReason) {
     const TFileGroup group = GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x")});
     for (int error : {EACCES, EROFS, EBUSY}) {
         TFailingRemoval failing(error);
-        const TFileRemoval removal = RemoveCopy(group, 0, {});
+        const TFileRemoval removal = RemoveCopy(group, 0, {}, TRemovalMethod::Delete, TestLog());
         EXPECT_EQ(removal.Outcome, TFileRemoval::frKept) << error;
         EXPECT_EQ(removal.ErrorText, std::strerror(error));
         EXPECT_EQ(TFailingRemoval::Calls, 1);
@@ -233,7 +249,9 @@ TEST(RemoveCopyTest, AFolderNotWritableByTheUser) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}});
     tree.Chmod("", 0755);
     const TFileGroup group = GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x")});
-    EXPECT_AS_NOBODY(RemoveCopy(group, 0, {}).ErrorText == std::strerror(EACCES));
+    TestLog();
+    EXPECT_AS_NOBODY(RemoveCopy(group, 0, {}, TRemovalMethod::Delete, TestLog()).ErrorText ==
+                     std::strerror(EACCES));
     EXPECT_TRUE(Exists(tree / "a/x"));
 }
 
@@ -265,7 +283,7 @@ TEST(RemoveCopyTest, TheLastCopyIsKept) {
         // As loaded from a list, the records carry no identity: the disk must tell.
         const TFileGroup group = GroupOf({Loaded(tree / "a/x"), Loaded(tree / "b/x")});
         other.Make(tree);
-        const TFileRemoval removal = RemoveCopy(group, 0, {});
+        const TFileRemoval removal = RemoveCopy(group, 0, {}, TRemovalMethod::Delete, TestLog());
         EXPECT_EQ(removal.Outcome, other.Removed ? TFileRemoval::frRemoved : TFileRemoval::frKept)
             << other.Name;
         EXPECT_EQ(Exists(tree / "a/x"), !other.Removed) << other.Name;
@@ -278,10 +296,132 @@ TEST(RemoveCopyTest, TheLastCopyIsKept) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}});
     const TFileGroup group =
         GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x"), Scanned(tree / "a/x")});
-    EXPECT_EQ(RemoveCopy(group, 0, {tree / "a/x", tree / "b/x"}).Outcome, TFileRemoval::frKept);
-    EXPECT_EQ(RemoveCopy(group, 1, {tree / "b/x"}).Outcome, TFileRemoval::frRemoved);
-    EXPECT_EQ(RemoveCopy(group, 0, {tree / "a/x"}).Outcome, TFileRemoval::frKept);
+    EXPECT_EQ(RemoveCopy(group, 0, {tree / "a/x", tree / "b/x"}, TRemovalMethod::Delete, TestLog())
+                  .Outcome,
+              TFileRemoval::frKept);
+    EXPECT_EQ(RemoveCopy(group, 1, {tree / "b/x"}, TRemovalMethod::Delete, TestLog()).Outcome,
+              TFileRemoval::frRemoved);
+    EXPECT_EQ(RemoveCopy(group, 0, {tree / "a/x"}, TRemovalMethod::Delete, TestLog()).Outcome,
+              TFileRemoval::frKept);
     EXPECT_TRUE(Exists(tree / "a/x"));
+}
+
+// The local time zone for as long as the object lives.
+class TTimeZone {
+  public:
+    explicit TTimeZone(const char* zone) {
+        const char* saved = std::getenv("TZ");
+        FSaved = saved != nullptr ? saved : "";
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TTimeZone() {
+        setenv("TZ", FSaved.c_str(), 1);
+        tzset();
+    }
+
+  private:
+    std::string FSaved;
+};
+
+std::vector<std::string> LogLines(const std::string& fileName) {
+    std::vector<std::string> lines;
+    std::string text = ReadBytes(fileName);
+    for (size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos; from = end + 1)
+        lines.push_back(text.substr(from, end - from));
+    return lines;
+}
+
+TEST(ActionLogTest, ARemovalWritesOneLineWithItsFieldsEscaped) {
+    TTestTree tree({{"a/x\t\r\n\\y", 10}, {"b/x\t\r\n\\y", 10}});
+    SetTime(tree / "a/x\t\r\n\\y", 1700000000, 0);
+    const TFileGroup group =
+        GroupOf({Scanned(tree / "a/x\t\r\n\\y"), Scanned(tree / "b/x\t\r\n\\y")});
+    TActionLog log(tree / "actions.log");
+    ASSERT_TRUE(log.Usable()) << log.ErrorText();
+    EXPECT_EQ(RemoveCopy(group, 0, {}, TRemovalMethod::Delete, log).Outcome,
+              TFileRemoval::frRemoved);
+
+    const std::vector<std::string> lines = LogLines(tree / "actions.log");
+    ASSERT_EQ(lines.size(), 1u);
+    const std::regex line("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\+00:00\\tdelete\\t(.*)");
+    std::smatch fields;
+    ASSERT_TRUE(std::regex_match(lines[0], fields, line)) << lines[0];
+    EXPECT_EQ(fields[1].str(), tree / "a/x\\t\\r\\n\\\\y" + "\t10\t2023-11-14T22:13:20+00:00\t" +
+                                   tree / "b/x\\t\\r\\n\\\\y");
+}
+
+TEST(ActionLogTest, TimesCarryTheirOffset) {
+    {
+        TTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+        EXPECT_EQ(TActionLog::IsoTime(0), "1970-01-01T01:00:00+01:00");
+        EXPECT_EQ(TActionLog::IsoTime(1720000000), "2024-07-03T11:46:40+02:00");
+    }
+    {
+        TTimeZone zone("<-0330>3:30");
+        EXPECT_EQ(TActionLog::IsoTime(0), "1969-12-31T20:30:00-03:30");
+    }
+}
+
+TEST(ActionLogTest, ItsPlaceFollowsXdgStateHome) {
+    const char* savedState = std::getenv("XDG_STATE_HOME");
+    const std::string restore = savedState != nullptr ? savedState : "";
+    setenv("XDG_STATE_HOME", "/state/", 1);
+    EXPECT_EQ(TActionLog::DefaultFileName(), "/state/twinseek/actions.log");
+    setenv("XDG_STATE_HOME", "relative/state", 1); // not absolute: ignored
+    EXPECT_EQ(TActionLog::DefaultFileName(),
+              std::string(std::getenv("HOME")) + "/.local/state/twinseek/actions.log");
+    if (savedState != nullptr)
+        setenv("XDG_STATE_HOME", restore.c_str(), 1);
+    else
+        unsetenv("XDG_STATE_HOME");
+}
+
+TEST(ActionLogTest, WithoutALogNothingIsRemoved) {
+    TTestTree tree({{"a/x", 10}, {"b/x", 10}});
+    tree.Dir("log");
+    const TFileGroup group = GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x")});
+    for (const std::string& place : {tree / "missing/actions.log", tree / "log"}) {
+        TActionLog log(place);
+        EXPECT_FALSE(log.Usable()) << place;
+        const TFileRemoval removal = RemoveCopy(group, 0, {}, TRemovalMethod::Delete, log);
+        EXPECT_EQ(removal.Outcome, TFileRemoval::frKept) << place;
+        EXPECT_NE(removal.ErrorText.find("Cannot open the action log " + place), std::string::npos)
+            << removal.ErrorText;
+        EXPECT_TRUE(Exists(tree / "a/x"));
+    }
+    // A link in the log's place is not followed.
+    tree.Symlink("link.log", tree / "elsewhere.log");
+    EXPECT_FALSE(TActionLog(tree / "link.log").Usable());
+    EXPECT_FALSE(Exists(tree / "elsewhere.log"));
+}
+
+// A line that cannot be written stops the removals that would follow it.
+TEST(ActionLogTest, ALineThatCannotBeWrittenStopsFurtherRemovals) {
+    TTestTree tree({{"a/x", 10}, {"b/x", 10}, {"c/x", 10}});
+    const TChildOutcome outcome = RunInForkedChild([&]() -> std::string {
+        const TFileGroup group =
+            GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x"), Scanned(tree / "c/x")});
+        TActionLog log(tree / "actions.log");
+        // No byte more may be written to any file.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{0, 0};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return "skip: no file size limit";
+        const TFileRemoval first = RemoveCopy(group, 0, {}, TRemovalMethod::Delete, log);
+        const TFileRemoval second = RemoveCopy(group, 1, {}, TRemovalMethod::Delete, log);
+        return std::to_string(first.Outcome) + " " + first.ErrorText + "|" +
+               std::to_string(second.Outcome) + " " + second.ErrorText;
+    });
+    if (outcome.Output.rfind("skip: ", 0) == 0)
+        GTEST_SKIP() << outcome.Output;
+    ASSERT_TRUE(outcome.Ended) << outcome.Output;
+    const std::string failure =
+        "Cannot write the action log " + tree / "actions.log" + ": " + std::strerror(EFBIG);
+    EXPECT_EQ(outcome.Output, std::to_string(TFileRemoval::frRemoved) + " " + failure + "|" +
+                                  std::to_string(TFileRemoval::frKept) + " " + failure);
+    EXPECT_FALSE(Exists(tree / "a/x"));
+    EXPECT_TRUE(Exists(tree / "b/x"));
 }
 
 } // namespace

@@ -271,6 +271,7 @@ class MainWindowTest : public QObject {
         // The rule runs by itself when the event loop waits for the user.
         RunEventLoop(50);
         QCOMPARE(ui.acDelete->isEnabled(), canDelete);
+        QCOMPARE(ui.acTrash->isEnabled(), canDelete);
         QCOMPARE(ui.acOpenFile->isEnabled(), canOpenOrExplore);
         QCOMPARE(ui.acExploreFile->isEnabled(), canOpenOrExplore);
         QVERIFY(ui.acShowNotepad->isEnabled());
@@ -686,7 +687,7 @@ class MainWindowTest : public QObject {
             ++buttons;
             QVERIFY2(!action->icon().isNull(), qPrintable(action->objectName()));
         }
-        QCOMPARE(buttons, 8);
+        QCOMPARE(buttons, 9);
     }
 };
 
