@@ -35,17 +35,23 @@ TFileRemoval RemoveCopy(const TFileGroup& group, int index,
         return {TFileRemoval::frKept, now.State() == TRecordedFile::rfSame
                                           ? TRecordedFile::ChangedText
                                           : now.ErrorText()};
-    const TFileInfoRec& record = group.Info(index);
+    return RemoveCheckedCopy(now, group.Info(index), group.Path(kept), method, log);
+}
+
+TFileRemoval RemoveCheckedCopy(const TRecordedFile& now, const TFileInfoRec& record,
+                               const std::string& keptPath, TRemovalMethod method,
+                               TActionLog& log) {
+    if (!log.Usable())
+        return {TFileRemoval::frKept, log.ErrorText()};
     TActionLog::TEntry entry{method == TRemovalMethod::Trash,
                              record.FullPath(),
                              record.Size,
                              record.LastWriteTime,
-                             group.Path(kept),
+                             keptPath,
                              {}};
     if (method == TRemovalMethod::Trash) {
         TTrashing trashing = now.MoveToTrash();
-        if (trashing.Error == ENOENT && trashing.TrashedPath.empty() &&
-            TRecordedFile(record).State() == TRecordedFile::rfGone)
+        if (trashing.Error == ENOENT && TRecordedFile(record).State() == TRecordedFile::rfGone)
             return {TFileRemoval::frGone, {}};
         if (trashing.Error != 0)
             return {TFileRemoval::frKept, std::move(trashing.ErrorText)};

@@ -2,6 +2,7 @@
 
 #include "ActionLog.h"
 #include "FileGroup.h"
+#include "RecordedFile.h"
 
 #include <string>
 #include <vector>
@@ -27,3 +28,9 @@ struct TFileRemoval {
 TFileRemoval RemoveCopy(const TFileGroup& group, int index,
                         const std::vector<std::string>& selectedPaths, TRemovalMethod method,
                         TActionLog& log);
+
+// The last step of every removal: the copy, just found to be the file of its record (`now`),
+// is deleted or moved to the trash, and the removal is appended to the log with the path of the
+// copy that was kept.
+TFileRemoval RemoveCheckedCopy(const TRecordedFile& now, const TFileInfoRec& record,
+                               const std::string& keptPath, TRemovalMethod method, TActionLog& log);

@@ -26,6 +26,10 @@ class TRecordedFile {
     std::string ErrorText() const;
     // Whether two copies that are still the same are one file on disk.
     bool SameFileAs(const TRecordedFile& other) const;
+    // Whether the copy is still the same and is the file with that device and inode.
+    bool Is(dev_t device, ino_t inode) const {
+        return FState == rfSame && FDevice == device && FInode == inode;
+    }
     // Removes the file from its folder (only when it is still the same): 0 or an errno value.
     int Remove() const;
     // Moves the file to the desktop trash of its device (only when it is still the same).
