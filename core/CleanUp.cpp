@@ -3,6 +3,8 @@
 #include "ContentComparison.h"
 #include "RecordedFile.h"
 
+#include <algorithm>
+
 TCleanUpPlan PlanCleanUp(const std::vector<TResultRow>& rows, TKeepRule rule,
                          const TFolderSet& keepIn, const TFolderSet& protectedFolders,
                          int onlyRow) {
@@ -178,4 +180,24 @@ TCleanUpSummary RunCleanUp(const std::vector<TResultRow>& rows, const TCleanUpPl
         first = last;
     }
     return summary;
+}
+
+void ApplyRemovals(std::vector<TResultRow>& rows, std::vector<TCleanUpStep> removed) {
+    // From the last copy back, so that the indices of those still to go stay valid.
+    std::sort(removed.begin(), removed.end(), [](const TCleanUpStep& a, const TCleanUpStep& b) {
+        return a.Row != b.Row ? a.Row > b.Row : a.Copy > b.Copy;
+    });
+    std::vector<bool> touched(rows.size());
+    for (const TCleanUpStep& step : removed) {
+        TResultRow& row = rows.at(static_cast<size_t>(step.Row));
+        if (row.Group && step.Copy < row.Group->Count()) {
+            row.Group->Delete(step.Copy);
+            touched[static_cast<size_t>(step.Row)] = true;
+        }
+    }
+    size_t kept = 0;
+    for (size_t row = 0; row < rows.size(); ++row)
+        if (!touched[row] || rows[row].Count() > 1)
+            rows[kept++] = std::move(rows[row]);
+    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kept), rows.end());
 }

@@ -61,3 +61,7 @@ TCleanUpSummary RunCleanUp(const std::vector<TResultRow>& rows, const TCleanUpPl
                            const TCleanUpMethod& how, TActionLog* log,
                            const std::atomic<bool>& stop,
                            const std::function<void(size_t done, size_t total)>& progress = {});
+
+// Takes the removed copies off their groups, and the rows whose group fell to one copy off the
+// result.
+void ApplyRemovals(std::vector<TResultRow>& rows, std::vector<TCleanUpStep> removed);

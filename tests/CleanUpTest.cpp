@@ -254,6 +254,23 @@ TEST(CleanUpRunTest, AStopEndsBeforeTheNextFile) {
     EXPECT_TRUE(Exists(copies.Tree / "b/x") && Exists(copies.Tree / "c/x"));
 }
 
+TEST(CleanUpRunTest, RowsLeftWithOneCopyLeaveTheResult) {
+    std::vector<TResultRow> rows;
+    rows.push_back(RowOf("a", {"/1/a", "/2/a", "/3/a"}));
+    rows.push_back(RowOf("b", {"/1/b", "/2/b"}));
+    rows.push_back(RowOf("c", {"/1/c", "/2/c"}));
+    rows.push_back({"none", nullptr}); // a loaded name without copies is not touched
+    ApplyRemovals(rows, {{0, 0, 2}, {1, 1, 0}, {0, 1, 2}});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Caption, "c");
+    EXPECT_EQ(rows[1].Caption, "none");
+    std::vector<TResultRow> partly;
+    partly.push_back(RowOf("a", {"/1/a", "/2/a", "/3/a"}));
+    ApplyRemovals(partly, {{0, 1, 0}});
+    ASSERT_EQ(partly.size(), 1u);
+    EXPECT_EQ(partly[0].Group->Path(1), "/3/a");
+}
+
 TEST(ContentComparisonTest, ComparesBlockByBlockToTheEnd) {
     TTestTree tree;
     const std::string big(700 * 1024, 'z'); // more than two blocks
