@@ -267,6 +267,39 @@ class FileActionsTest : public QObject {
         QVERIFY(told);
     }
 
+    void moveToTrashPutsTheCopyInTheTrashAndLogsIt() {
+        TTestTree tree({{"d1/a.txt", 10}, {"d2/a.txt", 10}, {"d3/a.txt", 10}});
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        SelectPaths(window, 0, {1});
+        const QStringList paths = Column0(window.PathList());
+        QVERIFY(window.Form().acTrash->isEnabled());
+        QCOMPARE(window.Form().acTrash->shortcut(), QKeySequence("Ctrl+Del"));
+        QTest::keyClick(window.Form().lvPath, Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY2(FDesktop.Messages.isEmpty(), qPrintable(FDesktop.Messages.join('|')));
+        // Moved, not deleted: the removal hook never ran.
+        QVERIFY(TRemovals::Removed.isEmpty());
+        QVERIFY(!Exists(paths[1]));
+        const QString trashed = WorkPath("data/Trash/files/a.txt");
+        QVERIFY(Exists(trashed));
+        QFile info(WorkPath("data/Trash/info/a.txt.trashinfo"));
+        QVERIFY(info.open(QIODevice::ReadOnly));
+        QVERIFY(info.readAll().startsWith("[Trash Info]\nPath=" + paths[1].toUtf8() + "\n"));
+        QCOMPARE(Column0(window.PathList()), (QStringList{paths[0], paths[2]}));
+        const QList<QByteArray> fields =
+            ReadLines(WorkPath("state/twinseek/actions.log")).value(0).split('\t');
+        QCOMPARE(fields.size(), 7);
+        QCOMPARE(fields[1], QByteArray("trash"));
+        QCOMPARE(fields[2], paths[1].toUtf8());
+        QCOMPARE(fields[6], trashed.toUtf8());
+        // The last copy on disk never goes to the trash either.
+        SelectPaths(window, 0, {0, 1});
+        QVERIFY(!window.Form().acTrash->isEnabled());
+    }
+
     void withoutTheActionLogNothingIsRemoved() {
         TTestTree tree({{"d1/a.txt", 1}, {"d2/a.txt", 1}});
         QFile blocker(WorkPath("state"));
