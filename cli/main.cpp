@@ -1,3 +1,4 @@
+#include "CliCleanUp.h"
 #include "CliScan.h"
 #include "ConfigFile.h"
 #include "DisplayText.h"
@@ -147,6 +148,8 @@ int Run(int argc, char** argv) {
                    "Instead of scanning, show the result of a result list file")
         ->option_text("FILE")
         ->check(FileName);
+    TCliCleanUp cleanUp;
+    cleanUp.AddOptions(app);
     app.add_option("--report", args.Report,
                    "Write the text report to FILE (\"-\": standard output)")
         ->option_text("FILE")
@@ -163,6 +166,8 @@ int Run(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         return UsageError(app, error.what());
     }
+    if (const std::string wrong = cleanUp.UsageError(); !wrong.empty())
+        return UsageError(app, wrong);
 
     // A configuration file that cannot be used stops the program: scanning with options the
     // user did not choose would report a result for nothing.
@@ -222,6 +227,12 @@ int Run(int argc, char** argv) {
             Warn(RootFailureText(failure));
     }
 
+    // The report and the list describe the result after the clean-up.
+    int status = result.RootFailures.empty() ? 0 : ExitFailure;
+    if (cleanUp.Requested() &&
+        cleanUp.Run(result.Rows, std::cout, [](const std::string& text) { Warn(text); }) != 0)
+        status = ExitFailure;
+
     std::string writing;
     try {
         if (!args.SaveList.empty()) {
@@ -236,7 +247,7 @@ int Run(int argc, char** argv) {
     } catch (const EInOutError& error) {
         return Fail(writing + ": " + error.what());
     }
-    return result.RootFailures.empty() ? 0 : ExitFailure;
+    return status;
 }
 
 } // namespace

@@ -196,8 +196,12 @@ void ApplyRemovals(std::vector<TResultRow>& rows, std::vector<TCleanUpStep> remo
         }
     }
     size_t kept = 0;
-    for (size_t row = 0; row < rows.size(); ++row)
-        if (!touched[row] || rows[row].Count() > 1)
-            rows[kept++] = std::move(rows[row]);
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (touched[row] && rows[row].Count() <= 1)
+            continue;
+        if (kept != row)
+            rows[kept] = std::move(rows[row]);
+        ++kept;
+    }
     rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(kept), rows.end());
 }

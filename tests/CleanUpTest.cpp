@@ -268,6 +268,7 @@ TEST(CleanUpRunTest, RowsLeftWithOneCopyLeaveTheResult) {
     partly.push_back(RowOf("a", {"/1/a", "/2/a", "/3/a"}));
     ApplyRemovals(partly, {{0, 1, 0}});
     ASSERT_EQ(partly.size(), 1u);
+    EXPECT_EQ(partly[0].Caption, "a"); // a row that stays in its place keeps its caption
     EXPECT_EQ(partly[0].Group->Path(1), "/3/a");
 }
 

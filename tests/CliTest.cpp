@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -208,6 +209,82 @@ TEST(CliTest, FailuresAndUsage) {
     run = RunCli("--scan " + Quoted(sizes.Root()) + " --compare 9");
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Out.find("Duplicated files: 1\r\n"), std::string::npos) << run.Out;
+}
+
+// The places of the action log and the trash for as long as the object lives.
+class TCleanUpPlaces {
+  public:
+    explicit TCleanUpPlaces(const TTestTree& tree) {
+        setenv("XDG_STATE_HOME", (tree / "state").c_str(), 1);
+        setenv("XDG_DATA_HOME", (tree / "data").c_str(), 1);
+    }
+    ~TCleanUpPlaces() {
+        unsetenv("XDG_STATE_HOME");
+        unsetenv("XDG_DATA_HOME");
+    }
+};
+
+TEST(CliTest, CleanUp) {
+    TTestTree tree;
+    for (const char* folder : {"a", "b", "c", "keep"})
+        tree.Dir(folder);
+    WriteBytes(tree / "a/x.txt", "same1");
+    WriteBytes(tree / "b/x.txt", "same1");
+    WriteBytes(tree / "c/x.txt", "diff1");
+    WriteBytes(tree / "keep/x.txt", "same1");
+    TCleanUpPlaces places(tree);
+    const std::string scan = "--compare name-size --scan " +
+                             Quoted(tree / "a;" + tree / "b;" + tree / "c;" + tree / "keep");
+
+    const std::string wrongCombinations[] = {"--trash", "--keep first --keep-in " + tree / "keep",
+                                             "--keep first --trash --delete", "--keep largest"};
+    for (const std::string& wrong : wrongCombinations) {
+        const TRun run = RunCli(scan + " " + wrong);
+        EXPECT_EQ(run.Status, 2) << wrong;
+        EXPECT_EQ(run.Out, "") << wrong;
+    }
+
+    // Without --trash or --delete: the plan, after the content check, then the report.
+    TRun run = RunCli(scan + " --keep-in " + Quoted(tree / "keep"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out.rfind("remove\t" + tree / "b/x.txt" + "\t" + tree / "keep/x.txt" +
+                                "\nremove\t" + tree / "a/x.txt" + "\t" + tree / "keep/x.txt" +
+                                "\nScanned files:    4\r\n",
+                            0),
+              0u)
+        << run.Out;
+    EXPECT_TRUE(std::filesystem::exists(tree / "a/x.txt"));
+    EXPECT_FALSE(std::filesystem::exists(tree / "state"));
+
+    // A folder that cannot be found protects nothing: nothing goes.
+    run = RunCli(scan + " --keep-in " + Quoted(tree / "keep") + " --protect " +
+                 Quoted(tree / "nowhere") + " --delete");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("cannot use --protect " + tree / "nowhere"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(tree / "a/x.txt"));
+
+    // Deleting, with b protected: only a goes; the report shows the rest.
+    run = RunCli(scan + " --keep-in " + Quoted(tree / "keep") + " --protect " + Quoted(tree / "b") +
+                 " --delete");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(tree / "a/x.txt"));
+    EXPECT_TRUE(std::filesystem::exists(tree / "b/x.txt"));
+    EXPECT_TRUE(std::filesystem::exists(tree / "c/x.txt"));
+    EXPECT_EQ(run.Out.find(tree / "a/x.txt"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find(tree / "b/x.txt"), std::string::npos) << run.Out;
+    const std::string log = ReadBytes(tree / "state/twinseek/actions.log");
+    EXPECT_NE(log.find("\tdelete\t" + tree / "a/x.txt" + "\t5\t"), std::string::npos) << log;
+
+    // A saved result whose copy changed since: the copy stays, it is named, the status is 1.
+    ASSERT_EQ(
+        RunCli(scan + " --save-list " + Quoted(tree / "r.twl") + " --report /dev/null").Status, 0);
+    WriteBytes(tree / "b/x.txt", "same1 and more");
+    run = RunCli("--load-list " + Quoted(tree / "r.twl") + " --keep-in " + Quoted(tree / "keep") +
+                 " --trash --report /dev/null");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find(tree / "b/x.txt: "), std::string::npos) << run.Err;
+    EXPECT_TRUE(std::filesystem::exists(tree / "b/x.txt"));
+    EXPECT_TRUE(std::filesystem::exists(tree / "c/x.txt")); // its bytes differ
 }
 
 TEST(CliTest, ConfigurationFiles) {
