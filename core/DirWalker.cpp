@@ -1,5 +1,7 @@
 #include "DirWalker.h"
 
+#include "Trash.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -22,18 +24,6 @@ struct TLinuxDirent64 {
 
 bool IsDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-// The user's own trash: $XDG_DATA_HOME/Trash when that is an absolute path, else
-// ~/.local/share/Trash.
-std::string HomeTrashPath() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    if (dataHome != nullptr && dataHome[0] == '/')
-        return std::string(dataHome) + "/Trash";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0')
-        return {};
-    return std::string(home) + "/.local/share/Trash";
 }
 
 } // namespace

@@ -306,6 +306,11 @@ TTrashing PutInTrash(int folder, const std::string& name, const TTrashFolder& tr
 
 } // namespace
 
+std::string HomeTrashPath() {
+    const std::string dataHome = DataHome();
+    return dataHome.empty() ? std::string() : dataHome + "/Trash";
+}
+
 TTrashing MoveToTrash(int folder, const std::string& name, const std::string& path) {
     struct stat file {};
     if (fstatat(folder, name.c_str(), &file, AT_SYMLINK_NOFOLLOW) != 0) {

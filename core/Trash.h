@@ -16,6 +16,10 @@ struct TTrashing {
 // that cannot go to the trash stays where it is.
 TTrashing MoveToTrash(int folder, const std::string& name, const std::string& path);
 
+// The user's own trash: $XDG_DATA_HOME/Trash when that is an absolute path, else
+// $HOME/.local/share/Trash; "" when neither is known.
+std::string HomeTrashPath();
+
 // The call that moves the file into the trash (renameat2); tests put one in that fails with an
 // errno.
 extern int (*TrashRenameAt)(int oldFolder, const char* oldName, int newFolder, const char* newName,
