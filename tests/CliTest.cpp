@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -215,13 +216,20 @@ TEST(CliTest, FailuresAndUsage) {
 class TCleanUpPlaces {
   public:
     explicit TCleanUpPlaces(const TTestTree& tree) {
+        for (const char* name : {"XDG_STATE_HOME", "XDG_DATA_HOME"}) {
+            const char* value = std::getenv(name);
+            FSaved.emplace_back(name, value != nullptr ? value : "");
+        }
         setenv("XDG_STATE_HOME", (tree / "state").c_str(), 1);
         setenv("XDG_DATA_HOME", (tree / "data").c_str(), 1);
     }
     ~TCleanUpPlaces() {
-        unsetenv("XDG_STATE_HOME");
-        unsetenv("XDG_DATA_HOME");
+        for (const auto& [name, value] : FSaved)
+            setenv(name.c_str(), value.c_str(), 1);
     }
+
+  private:
+    std::vector<std::pair<std::string, std::string>> FSaved;
 };
 
 TEST(CliTest, CleanUp) {
