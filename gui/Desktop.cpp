@@ -60,6 +60,14 @@ void TQtDesktop::ShowMessage(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+bool TQtDesktop::AskQuestion(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, ApplicationTitle, text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void TQtDesktop::OpenFile(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

@@ -17,6 +17,8 @@ class TDesktop {
     virtual void ShowErrorReport(QWidget* parent, const QString& text) = 0;
     // The plain message box: the text and OK.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+    // A question answered Yes or No; No is the default button. By default the answer is No.
+    virtual bool AskQuestion(QWidget* /*parent*/, const QString& /*text*/) { return false; }
 
     // The desktop's applications; by default nothing is started.
     // Opens a file with the desktop's default application for it.
@@ -54,6 +56,7 @@ class TQtDesktop : public TDesktop {
   public:
     void ShowErrorReport(QWidget* parent, const QString& text) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
+    bool AskQuestion(QWidget* parent, const QString& text) override;
     void OpenFile(const QString& path) override;
     void ShowInTextEditor(const QString& path) override;
     void ExploreFolder(const QString& folder) override;

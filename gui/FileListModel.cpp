@@ -96,6 +96,15 @@ void TFileListModel::SetRows(std::vector<TResultRow> rows) {
     endResetModel();
 }
 
+void TFileListModel::ApplyRemovals(std::vector<TCleanUpStep> removed) {
+    beginResetModel();
+    ::ApplyRemovals(FRows, std::move(removed));
+    FExts.clear();
+    for (const TResultRow& row : FRows)
+        FExts.push_back(ExtOf(row.Caption));
+    endResetModel();
+}
+
 void TFileListModel::Clear() {
     SetRows({});
 }

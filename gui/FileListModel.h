@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CleanUp.h"
 #include "LocaleFormats.h"
 #include "ResultRows.h"
 
@@ -29,6 +30,9 @@ class TFileListModel : public QAbstractTableModel {
     const TResultRow& Row(int row) const { return FRows.at(static_cast<size_t>(row)); }
     // A row whose group changed (copies deleted) shows its new Count and Space.
     void RowChanged(int row);
+    // Takes the copies a clean-up removed off their groups, and the rows left with one copy off
+    // the list (one reset).
+    void ApplyRemovals(std::vector<TCleanUpStep> removed);
 
     // Sorts by a column, on the raw values: the extension byte by byte, Count and Space as
     // numbers, the name ignoring ASCII case. Rows that compare equal keep no particular order.

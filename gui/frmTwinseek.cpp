@@ -15,6 +15,7 @@
 #include "ScanBridge.h"
 #include "SettingsFile.h"
 #include "TextReport.h"
+#include "frmCleanUp.h"
 #include "frmOptionDialog.h"
 #include "ui_frmTwinseek.h"
 
@@ -47,6 +48,8 @@ const int PathColumnWidths[TPathListModel::ColumnCount] = {300, 60, 112};
 constexpr int CollapsedListWidth = 30;
 // The status texts a running scan changes are shown at most this often (milliseconds).
 constexpr int PanelRefreshInterval = 40;
+// The problems a clean-up's summary lists at most.
+constexpr size_t ShownProblems = 20;
 // The file types of the save dialog, counted from 1 as the dialog counts them.
 const QStringList SaveFilters = {"Twin seek list(*.twl)", "Textfile (*.txt)", "All files (*.*)"};
 constexpr int SaveTypeResultList = 1;
@@ -115,6 +118,10 @@ TfrmTwinseek::~TfrmTwinseek() {
     disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
     FBridge->Close();
     ScanThread.reset();
+    // A clean-up stops after the file it is at; what it removed is in the action log.
+    FStopCleanUp = true;
+    if (FCleanUpThread.joinable())
+        FCleanUpThread.join();
     try {
         WriteSettingsConfigFileName(QFile::encodeName(FConfigFileName).toStdString());
     } catch (const std::exception& error) {
@@ -153,6 +160,7 @@ void TfrmTwinseek::SetUpActions() {
     OnAction(FUi->acHelp, &TfrmTwinseek::acHelpExecute);
     OnAction(FUi->acDelete, &TfrmTwinseek::acDeleteExecute);
     OnAction(FUi->acTrash, &TfrmTwinseek::acTrashExecute);
+    OnAction(FUi->acCleanUp, &TfrmTwinseek::acCleanUpExecute);
     OnAction(FUi->acOpenFile, &TfrmTwinseek::acOpenFileExecute);
     OnAction(FUi->acShowNotepad, &TfrmTwinseek::acShowNotepadExecute);
     OnAction(FUi->acExploreFile, &TfrmTwinseek::acExploreFileExecute);
@@ -221,6 +229,9 @@ void TfrmTwinseek::SetUpStatusBar() {
     FPanelRefresh->setSingleShot(true);
     FPanelRefresh->setInterval(PanelRefreshInterval);
     connect(FPanelRefresh, &QTimer::timeout, this, &TfrmTwinseek::ShowPanels);
+    FCleanUpProgress = new QTimer(this);
+    FCleanUpProgress->setInterval(PanelRefreshInterval);
+    connect(FCleanUpProgress, &QTimer::timeout, this, &TfrmTwinseek::ShowCleanUpProgress);
     for (int panel = 0; panel < StatusPanelCount; ++panel) {
         FPanelTexts[panel] = PanelStartTexts[panel];
         FPanels[panel] = new QLabel(FPanelTexts[panel], this);
@@ -286,7 +297,10 @@ void TfrmTwinseek::acStartExecute() {
 }
 
 void TfrmTwinseek::acStopExecute() {
-    ScanThread->StopScan();
+    if (FState == TState::Removing)
+        FStopCleanUp = true; // seen between two files
+    else
+        ScanThread->StopScan();
 }
 
 void TfrmTwinseek::ScanMessage(uint32_t message, int32_t first, int32_t second) {
@@ -359,6 +373,9 @@ void TfrmTwinseek::ClearFileList() {
 }
 
 void TfrmTwinseek::lvFilesColumnClick(int column) {
+    // A running clean-up knows the rows by their places.
+    if (FState == TState::Removing)
+        return;
     FSortDescending = !FSortDescending;
     FSortColumn = column;
     FFileList->SortRows(FSortColumn, FSortDescending);
@@ -398,9 +415,14 @@ void TfrmTwinseek::ActionList1Update() {
     const int selected = static_cast<int>(pathSelection->selectedRows().size());
     const int paths = FPathList->rowCount();
     const bool idle = FState == TState::Idle;
+    const bool removing = FState == TState::Removing;
     FUi->acStart->setEnabled(idle);
-    FUi->acDelete->setEnabled(selected >= 1 && selected < paths);
-    FUi->acTrash->setEnabled(selected >= 1 && selected < paths);
+    FUi->acDelete->setEnabled(!removing && selected >= 1 && selected < paths);
+    FUi->acTrash->setEnabled(!removing && selected >= 1 && selected < paths);
+    FUi->acCleanUp->setEnabled(idle && FFileList->rowCount() >= 1);
+    FUi->acOption->setEnabled(!removing);
+    for (QAction* sort : {FUi->acSortName, FUi->acSortExt, FUi->acSortCount, FUi->acSortSize})
+        sort->setEnabled(!removing);
     FUi->acOpen->setEnabled(idle);
     FUi->acStop->setEnabled(!idle);
     FUi->acSave->setEnabled(FFileList->rowCount() >= 1 && idle);
@@ -512,6 +534,103 @@ void TfrmTwinseek::RemoveSelectedCopies(TRemovalMethod method) {
                       .arg(gone.join('\n')));
     ShowTotalSpace();
     FFileList->RowChanged(fileRow);
+}
+
+void TfrmTwinseek::acCleanUpExecute() {
+    if (FFileList->rowCount() == 0)
+        return;
+    TfrmCleanUp dialog(FFileList->Rows(), SelectedFileRow(), FFormats, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    TCleanUpPlan plan = dialog.Plan();
+    const TCleanUpMethod how = dialog.Method();
+    // Every removal is written to the action log, opened first: without it nothing goes.
+    auto log = std::make_unique<TActionLog>();
+    if (!log->Usable()) {
+        TDesktop::Current().ShowMessage(
+            this, QStringLiteral("Nothing was removed: %1").arg(ShownText(log->ErrorText())));
+        return;
+    }
+    FCleanUpLog = std::move(log);
+    FStopCleanUp = false;
+    FCleanUpDone = 0;
+    FCleanUpTotal = 0;
+    SetState(TState::Removing);
+    ShowCleanUpProgress();
+    FCleanUpProgress->start();
+    try {
+        FCleanUpThread = std::thread([this, plan = std::move(plan), how] {
+            TCleanUpSummary summary;
+            std::string failure;
+            try {
+                summary = RunCleanUp(FFileList->Rows(), plan, how, FCleanUpLog.get(), FStopCleanUp,
+                                     [this](size_t done, size_t total) {
+                                         FCleanUpDone = done;
+                                         FCleanUpTotal = total;
+                                     });
+            } catch (const std::exception& error) {
+                failure = error.what();
+            }
+            // The window takes the outcome on its own thread; a window closed meanwhile has
+            // joined this thread and drops the call.
+            QMetaObject::invokeMethod(
+                this,
+                [this, summary = std::move(summary), failure] {
+                    RunAction(this, [&] { CleanUpDone(summary, failure); });
+                },
+                Qt::QueuedConnection);
+        });
+    } catch (...) {
+        FCleanUpProgress->stop();
+        FCleanUpLog.reset();
+        SetState(TState::Idle); // no thread runs that would end the state
+        throw;
+    }
+}
+
+void TfrmTwinseek::ShowCleanUpProgress() {
+    SetPanel(spFiles,
+             QStringLiteral("Removing: %1/%2").arg(FCleanUpDone.load()).arg(FCleanUpTotal.load()));
+}
+
+void TfrmTwinseek::CleanUpDone(const TCleanUpSummary& summary, const std::string& failure) {
+    FCleanUpThread.join();
+    FCleanUpProgress->stop();
+    FCleanUpLog.reset();
+    // Whatever fails from here on, the clean-up is over.
+    try {
+        if (failure.empty())
+            FFileList->ApplyRemovals(summary.Removed);
+        ShowTotalSpace();
+        SetPanel(spFiles, QStringLiteral("Files read: %1").arg(FFilesRead));
+        SetPanel(spDirectories, QStringLiteral("Double files: %1").arg(FFileList->rowCount()));
+        SetState(TState::Idle);
+    } catch (...) {
+        SetState(TState::Idle);
+        throw;
+    }
+    if (!failure.empty()) {
+        ReportError(this, failure);
+        return;
+    }
+    QString text = QStringLiteral("Removed: %1. Kept because the content differed: %2. Skipped "
+                                  "because a file changed: %3. Failed: %4.")
+                       .arg(summary.Removed.size())
+                       .arg(summary.Differed)
+                       .arg(summary.Changed)
+                       .arg(summary.Failed);
+    if (summary.Stopped)
+        text += QStringLiteral("\nStopped before the end.");
+    if (!summary.Problems.empty()) {
+        text += '\n';
+        for (size_t problem = 0; problem < std::min(summary.Problems.size(), ShownProblems);
+             ++problem)
+            text += '\n' + ShownText(summary.Problems[problem]);
+        if (summary.Problems.size() > ShownProblems)
+            text +=
+                QStringLiteral("\n... and %1 more").arg(summary.Problems.size() - ShownProblems);
+    }
+    TDesktop::Current().ShowMessage(this, text);
 }
 
 void TfrmTwinseek::acOpenFileExecute() {

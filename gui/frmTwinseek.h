@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ActionLog.h"
+#include "CleanUp.h"
 #include "FileRemoval.h"
 #include "LocaleFormats.h"
 #include "OptionRec.h"
@@ -8,7 +10,10 @@
 #include "ScanThread.h"
 
 #include <QMainWindow>
+#include <atomic>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -30,7 +35,7 @@ class TfrmTwinseek : public QMainWindow {
 
   public:
     // What the window is doing; it decides which actions are enabled.
-    enum class TState { Idle, Scanning };
+    enum class TState { Idle, Scanning, Removing };
     // The panels of the status bar, from the left.
     enum TStatusPanel : int { spTime = 0, spFiles = 1, spDirectories = 2, spSpace = 3 };
     static constexpr int StatusPanelCount = 4;
@@ -38,7 +43,7 @@ class TfrmTwinseek : public QMainWindow {
     // Sets up the window: default options, the scan thread, and the configuration file named
     // by the settings file of the working directory.
     explicit TfrmTwinseek(QWidget* parent = nullptr);
-    // Stops a running scan and lets its thread end, then writes the settings file.
+    // Stops a running scan or clean-up and lets its thread end, then writes the settings file.
     ~TfrmTwinseek() override;
 
     TState State() const { return FState; }
@@ -65,6 +70,9 @@ class TfrmTwinseek : public QMainWindow {
     void acDeleteExecute();
     // Moves the selected copies to the desktop trash, as Delete removes them.
     void acTrashExecute();
+    // Asks for a clean-up rule and runs it on its own thread; the window stays in the Removing
+    // state until it is done.
+    void acCleanUpExecute();
     void acOpenFileExecute();
     void acShowNotepadExecute();
     void acExploreFileExecute();
@@ -98,6 +106,10 @@ class TfrmTwinseek : public QMainWindow {
     void ScanDone();
     // Delete and Move to Trash: the selected copies go, each only after its checks.
     void RemoveSelectedCopies(TRemovalMethod method);
+    // The clean-up thread has ended: its removals reach the rows, the window is idle again and a
+    // summary tells what happened. `failure` is the error that ended it early, if any.
+    void CleanUpDone(const TCleanUpSummary& summary, const std::string& failure);
+    void ShowCleanUpProgress();
     void SetState(TState state);
     void SetPanel(int panel, const QString& text);
     void ShowPanels();
@@ -140,6 +152,13 @@ class TfrmTwinseek : public QMainWindow {
     // The save dialog starts where it was left: file type and name.
     int FSaveTypeIndex;
     QString FSaveFileName;
+    // A running clean-up: the rows stay as they are until it ends, the log is its own.
+    std::unique_ptr<TActionLog> FCleanUpLog;
+    std::atomic<bool> FStopCleanUp{false};
+    std::atomic<size_t> FCleanUpDone{0};
+    std::atomic<size_t> FCleanUpTotal{0};
+    QTimer* FCleanUpProgress = nullptr;
+    std::thread FCleanUpThread;
     // Declared last: it is destroyed first, while the window it reports to still stands.
     std::unique_ptr<TScanThread> ScanThread;
 };

@@ -1,0 +1,357 @@
+// Clean up in the window: the dialog's choices and preview, the run on its own thread with its
+// state, progress and Stop, and what is left on disk, in the trash, in the log and in the list.
+
+#include "Desktop.h"
+#include "FileListModel.h"
+#include "RecordedFile.h"
+#include "TestTree.h"
+#include "WorkingDirectory.h"
+#include "frmCleanUp.h"
+#include "frmTwinseek.h"
+#include "ui_frmCleanUp.h"
+#include "ui_frmTwinseek.h"
+
+#include <QApplication>
+#include <QtTest>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Keeps the messages and questions; answers the questions from a script (No when it runs out).
+class TRecordingDesktop : public TDesktop {
+  public:
+    QStringList Errors, Messages, Questions;
+    QList<bool> Answers;
+
+    void ShowErrorReport(QWidget*, const QString& text) override { Errors << text; }
+    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
+    bool AskQuestion(QWidget*, const QString& text) override {
+        Questions << text;
+        return !Answers.isEmpty() && Answers.takeFirst();
+    }
+};
+
+// Holds the first removal of a permanent deletion until the test lets it go, so that the window
+// can be looked at while the clean-up runs.
+struct THeldRemoval {
+    static inline std::atomic<bool> Entered{false};
+    static inline std::atomic<bool> Released{false};
+    static inline std::atomic<int> Count{0};
+
+    static int UnlinkAt(int folder, const char* name, int flags) {
+        if (Count++ == 0) {
+            Entered = true;
+            for (int wait = 0; wait < 10000 && !Released; ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return ::unlinkat(folder, name, flags);
+    }
+};
+
+bool Scan(TfrmTwinseek& window, const TTestTree& tree) {
+    TOptionRec options = window.Options();
+    options.ScanPath = tree.Root();
+    options.CompareMode = cmNameOnly;
+    window.SetOptions(options);
+    window.acStartExecute();
+    return QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000);
+}
+
+bool Exists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+QStringList Column0(const QAbstractItemModel& model) {
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.index(row, 0).data().toString() + " " +
+                     model.index(row, TFileListModel::ColCount).data().toString();
+    return texts;
+}
+
+QList<QByteArray> LogLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    lines.removeLast(); // the empty text after the last LF
+    return lines;
+}
+
+// Runs `act` on the clean-up dialog as soon as the window has opened it; `act` must close it.
+void WhenDialogOpens(const std::function<void(TfrmCleanUp&)>& act) {
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+        if (auto* dialog = qobject_cast<TfrmCleanUp*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(*dialog);
+        }
+    });
+    poll->start();
+}
+
+// A tree where the rule "shortest path" keeps the copies in k/: a.txt has an equal copy in other/
+// and one in the protected prot/, b.txt a copy of the same size but other bytes, c.txt one equal
+// copy.
+void MakeCopies(TTestTree& tree) {
+    for (const char* path : {"k/a.txt", "other/a.txt", "prot/a.txt", "k/b.txt", "other/b.txt",
+                             "k/c.txt", "other/c.txt"}) {
+        tree.File(path, 10);
+        WriteBytes(tree / path, "0123456789");
+    }
+    WriteBytes(tree / "other/b.txt", "9876543210");
+}
+
+} // namespace
+
+class CleanUpWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TWorkingDirectory> FWorkDir;
+    TRecordingDesktop FDesktop;
+
+    QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
+
+  private slots:
+    void init() {
+        FWorkDir = std::make_unique<TWorkingDirectory>();
+        QVERIFY(FWorkDir->IsValid());
+        FDesktop = TRecordingDesktop();
+        TDesktop::SetCurrent(&FDesktop);
+        // The action log and the trash of these tests lie in their working folder.
+        qputenv("XDG_STATE_HOME", WorkPath("state").toUtf8());
+        qputenv("XDG_DATA_HOME", WorkPath("data").toUtf8());
+    }
+
+    void cleanup() {
+        qunsetenv("XDG_STATE_HOME");
+        qunsetenv("XDG_DATA_HOME");
+        TRecordedFile::UnlinkAt = ::unlinkat;
+        TDesktop::SetCurrent(nullptr);
+        FWorkDir.reset();
+    }
+
+    void previewFollowsTheChoices() {
+        TTestTree tree({{"k/a.txt", 10}, {"other/a.txt", 10}, {"k/b.txt", 20}, {"long/b.txt", 20}});
+        tree.Dir("empty");
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        QVERIFY(window.Form().acCleanUp->isEnabled());
+        {
+            TfrmCleanUp dialog(window.FileList().Rows(), -1, TLocaleFormats::Current());
+            Ui::TfrmCleanUp& form = dialog.Form();
+            QVERIFY(form.rbNewest->isChecked());
+            QVERIFY(form.cbVerify->isChecked());
+            QVERIFY(form.bTrash->isDefault());
+            QVERIFY(!form.cbOnlySelected->isEnabled());
+            QVERIFY(!form.edKeepBelow->isEnabled());
+            // Equal times: the newest is the first of each group.
+            QCOMPARE(form.laPreview->text(), QString("At most 2 copies of 2 names, 30 Bytes."));
+            QCOMPARE(form.lbPreview->count(), 2);
+
+            form.rbShortestPath->setChecked(true);
+            QCOMPARE(form.lbPreview->item(1)->text(), QString::fromStdString(tree / "long/b.txt"));
+            form.edProtected->setText(QString::fromStdString(tree / "long"));
+            QCOMPARE(form.laPreview->text(),
+                     QString("At most 1 copies of 1 names, 10 Bytes (1 more in protected "
+                             "folders)."));
+            QCOMPARE(form.lbPreview->count(), 1);
+
+            form.rbFirstBelow->setChecked(true);
+            QVERIFY(form.edKeepBelow->isEnabled());
+            form.edKeepBelow->setText(QString::fromStdString(tree / "empty"));
+            QCOMPARE(form.laPreview->text(), QString("At most 0 copies of 0 names, 0 Bytes."));
+            QCOMPARE(form.lbPreview->count(), 0);
+        }
+        {
+            TfrmCleanUp dialog(window.FileList().Rows(), 1, TLocaleFormats::Current());
+            QVERIFY(dialog.Form().cbOnlySelected->isEnabled());
+            dialog.Form().cbOnlySelected->setChecked(true);
+            QCOMPARE(dialog.Form().lbPreview->count(), 1);
+            QCOMPARE(dialog.Plan().Steps.front().Row, 1);
+        }
+        // A folder that cannot be found stops the run before it starts, with a message.
+        const QString missing = QString::fromStdString(tree / "missing");
+        for (const bool protect : {true, false}) {
+            FDesktop.Messages.clear();
+            TfrmCleanUp dialog(window.FileList().Rows(), -1, TLocaleFormats::Current());
+            if (protect) {
+                dialog.Form().edProtected->setText(missing);
+            } else {
+                dialog.Form().rbFirstBelow->setChecked(true);
+                dialog.Form().edKeepBelow->setText(missing);
+            }
+            dialog.bTrashClick();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QCOMPARE(FDesktop.Messages.size(), 1);
+            QVERIFY2(FDesktop.Messages[0].contains(missing), qPrintable(FDesktop.Messages[0]));
+        }
+    }
+
+    void moveToTrashKeepsProtectedAndDifferentCopies() {
+        TTestTree tree;
+        MakeCopies(tree);
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(Column0(window.FileList()), (QStringList{"a.txt 3", "b.txt 2", "c.txt 2"}));
+
+        WhenDialogOpens([&](TfrmCleanUp& dialog) {
+            dialog.SetRule(TKeepRule::ShortestPath);
+            dialog.Form().edProtected->setText(QString::fromStdString(tree / "prot"));
+            dialog.Form().bTrash->click();
+        });
+        window.Form().acCleanUp->trigger();
+        QVERIFY(
+            QTest::qWaitFor([&] { return window.State() == TfrmTwinseek::TState::Idle; }, 10000));
+
+        QCOMPARE(FDesktop.Messages,
+                 QStringList{"Removed: 2. Kept because the content differed: 1. Skipped because a "
+                             "file changed: 0. Failed: 0."});
+        QVERIFY(FDesktop.Errors.isEmpty());
+        QVERIFY(FDesktop.Questions.isEmpty());
+        for (const char* kept : {"k/a.txt", "prot/a.txt", "k/b.txt", "other/b.txt", "k/c.txt"})
+            QVERIFY2(Exists(tree / kept), kept);
+        QVERIFY(!Exists(tree / "other/a.txt") && !Exists(tree / "other/c.txt"));
+        QVERIFY(Exists(WorkPath("data/Trash/files/a.txt").toStdString()));
+        QVERIFY(Exists(WorkPath("data/Trash/files/c.txt").toStdString()));
+        const QList<QByteArray> log = LogLines(WorkPath("state/twinseek/actions.log"));
+        QCOMPARE(log.size(), 2);
+        for (const QByteArray& line : log) {
+            const QList<QByteArray> fields = line.split('\t');
+            QCOMPARE(fields.value(1), QByteArray("trash"));
+            QVERIFY(fields.value(2).startsWith(QByteArray::fromStdString(tree / "other/")));
+            QVERIFY(fields.value(5).startsWith(QByteArray::fromStdString(tree / "k/")));
+        }
+        // c.txt fell to one copy and left the list.
+        QCOMPARE(Column0(window.FileList()), (QStringList{"a.txt 2", "b.txt 2"}));
+        QCOMPARE(window.PanelText(TfrmTwinseek::spDirectories), QString("Double files: 2"));
+        QCOMPARE(window.PanelText(TfrmTwinseek::spSpace),
+                 QString("Total space required: 40 Bytes"));
+        QVERIFY(window.Form().acStart->isEnabled());
+    }
+
+    void deletePermanentlyAnsweredNoRemovesNothing() {
+        TTestTree tree;
+        MakeCopies(tree);
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        FDesktop.Answers = {false};
+        bool stayedOpen = false;
+        WhenDialogOpens([&](TfrmCleanUp& dialog) {
+            dialog.SetRule(TKeepRule::ShortestPath);
+            dialog.Form().bDelete->click();
+            stayedOpen = dialog.isVisible();
+            dialog.Form().bCancel->click();
+        });
+        window.Form().acCleanUp->trigger();
+        QVERIFY(stayedOpen);
+        QCOMPARE(FDesktop.Questions.size(), 1);
+        QCOMPARE(window.State(), TfrmTwinseek::TState::Idle);
+        QVERIFY(FDesktop.Messages.isEmpty());
+        for (const char* path : {"other/a.txt", "prot/a.txt", "other/b.txt", "other/c.txt"})
+            QVERIFY2(Exists(tree / path), path);
+        QVERIFY(!QFile::exists(WorkPath("state/twinseek/actions.log")));
+        QCOMPARE(window.FileList().rowCount(), 3);
+    }
+
+    void withoutTheActionLogNothingRuns() {
+        TTestTree tree;
+        MakeCopies(tree);
+        QFile blocker(WorkPath("state"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the log's folder would be
+        blocker.close();
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        WhenDialogOpens([](TfrmCleanUp& dialog) { dialog.Form().bTrash->click(); });
+        window.Form().acCleanUp->trigger();
+        QCOMPARE(window.State(), TfrmTwinseek::TState::Idle);
+        QCOMPARE(FDesktop.Messages.size(), 1);
+        QVERIFY2(FDesktop.Messages[0].startsWith("Nothing was removed: "),
+                 qPrintable(FDesktop.Messages[0]));
+        QVERIFY(Exists(tree / "other/a.txt") && Exists(tree / "other/c.txt"));
+    }
+
+    void removingDisablesTheOtherActionsAndStopEndsIt() {
+        TTestTree tree;
+        for (const char* name : {"a", "b", "c", "d", "e"}) {
+            tree.File(std::string("k/") + name, 1);
+            tree.File(std::string("other/") + name, 1);
+        }
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        QCOMPARE(window.FileList().rowCount(), 5);
+        THeldRemoval::Entered = false;
+        THeldRemoval::Released = false;
+        THeldRemoval::Count = 0;
+        TRecordedFile::UnlinkAt = THeldRemoval::UnlinkAt;
+        FDesktop.Answers = {true};
+        WhenDialogOpens([](TfrmCleanUp& dialog) {
+            dialog.SetRule(TKeepRule::ShortestPath);
+            dialog.Form().bDelete->click();
+        });
+        window.Form().acCleanUp->trigger();
+        const bool entered = QTest::qWaitFor([] { return THeldRemoval::Entered.load(); }, 10000);
+        if (!entered)
+            THeldRemoval::Released = true;
+        QVERIFY(entered);
+
+        QCOMPARE(window.State(), TfrmTwinseek::TState::Removing);
+        const Ui::TfrmTwinseek& form = window.Form();
+        for (QAction* action : {form.acStart, form.acOpen, form.acCleanUp, form.acOption,
+                                form.acDelete, form.acTrash, form.acSortName})
+            QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+        QVERIFY(form.acStop->isEnabled());
+        QVERIFY(window.PanelText(TfrmTwinseek::spFiles).startsWith("Removing: "));
+        form.acStop->trigger();
+        THeldRemoval::Released = true;
+        QVERIFY(
+            QTest::qWaitFor([&] { return window.State() == TfrmTwinseek::TState::Idle; }, 10000));
+
+        // The removal under way ended; no other began.
+        QCOMPARE(THeldRemoval::Count.load(), 1);
+        QCOMPARE(FDesktop.Messages.size(), 1);
+        QVERIFY2(FDesktop.Messages[0].startsWith("Removed: 1. ") &&
+                     FDesktop.Messages[0].contains("\nStopped before the end."),
+                 qPrintable(FDesktop.Messages[0]));
+        QCOMPARE(window.FileList().rowCount(), 4);
+        QCOMPARE(LogLines(WorkPath("state/twinseek/actions.log")).size(), 1);
+        QVERIFY(form.acStart->isEnabled() && form.acCleanUp->isEnabled());
+        QCOMPARE(window.PanelText(TfrmTwinseek::spFiles), QString("Files read: 10"));
+    }
+
+    void closingTheWindowWaitsForTheCleanUp() {
+        TTestTree tree({{"k/a", 1}, {"other/a", 1}, {"k/b", 1}, {"other/b", 1}});
+        THeldRemoval::Entered = false;
+        THeldRemoval::Released = false;
+        THeldRemoval::Count = 0;
+        TRecordedFile::UnlinkAt = THeldRemoval::UnlinkAt;
+        {
+            TfrmTwinseek window;
+            QVERIFY(Scan(window, tree));
+            FDesktop.Answers = {true};
+            WhenDialogOpens([](TfrmCleanUp& dialog) {
+                dialog.SetRule(TKeepRule::ShortestPath);
+                dialog.Form().bDelete->click();
+            });
+            window.Form().acCleanUp->trigger();
+            const bool entered =
+                QTest::qWaitFor([] { return THeldRemoval::Entered.load(); }, 10000);
+            THeldRemoval::Released = true;
+            QVERIFY(entered);
+        }
+        // The window stopped the clean-up after the file it was at and waited for it.
+        QCOMPARE(THeldRemoval::Count.load(), 1);
+        QCOMPARE(LogLines(WorkPath("state/twinseek/actions.log")).size(), 1);
+        QCoreApplication::processEvents(); // the call of the ended thread finds no window
+        QVERIFY(FDesktop.Messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(CleanUpWindowTest)
+#include "CleanUpWindowTest.moc"
