@@ -1,8 +1,9 @@
-// How the options dialog and the directory list editor place their controls: every caption shows
-// its whole text, no two controls overlap and none lies outside its dialog or group box, at the
-// first size, at the smallest size the dialog takes and when the user makes it larger, with the
-// desktop's font and with larger, wider and smaller ones.
+// How the options dialog, the directory list editor and the clean-up dialog place their controls:
+// every caption shows its whole text, no two controls overlap and none lies outside its dialog
+// or group box, at the first size, at the smallest size the dialog takes and when the user makes
+// it larger, with the desktop's font and with larger, wider and smaller ones.
 
+#include "frmCleanUp.h"
 #include "frmDirSelectionList.h"
 #include "frmOptionDialog.h"
 #include "ui_frmDirSelectionList.h"
@@ -20,6 +21,10 @@ namespace {
 std::unique_ptr<QDialog> MakeDialog(const QString& name) {
     if (name == "options")
         return std::make_unique<TfrmOptionDialog>();
+    if (name == "clean up") {
+        static const std::vector<TResultRow> noRows;
+        return std::make_unique<TfrmCleanUp>(noRows, -1, TLocaleFormats::Current());
+    }
     return std::make_unique<TfrmDirSelectionList>();
 }
 
@@ -132,11 +137,13 @@ class DialogLayoutTest : public QObject {
             const char* name;
             QSize designed;
             QStringList wider, taller;
-        } dialogs[] = {{"options",
-                        {419, 347},
-                        {"edFileTypes", "edIncludeDir", "edExcludeDir", "memIgnoreChar"},
-                        {"memIgnoreChar"}},
-                       {"directory list", {347, 258}, {"lbSelectedDir"}, {"lbSelectedDir"}}};
+        } dialogs[] = {
+            {"options",
+             {419, 347},
+             {"edFileTypes", "edIncludeDir", "edExcludeDir", "memIgnoreChar"},
+             {"memIgnoreChar"}},
+            {"directory list", {347, 258}, {"lbSelectedDir"}, {"lbSelectedDir"}},
+            {"clean up", {460, 420}, {"edKeepBelow", "edProtected", "lbPreview"}, {"lbPreview"}}};
         for (const auto& d : dialogs) {
             const auto row = [&](const char* font, int pointSize, int spacing) {
                 QTest::addRow("%s, %s", d.name, font)
