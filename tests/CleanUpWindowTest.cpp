@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
@@ -51,6 +52,11 @@ struct THeldRemoval {
         return ::unlinkat(folder, name, flags);
     }
 };
+
+// A removal that fails with an error nobody catches on the way.
+int ThrowingUnlinkAt(int, const char*, int) {
+    throw std::runtime_error("out of order");
+}
 
 bool Scan(TfrmTwinseek& window, const TTestTree& tree) {
     TOptionRec options = window.Options();
@@ -323,6 +329,26 @@ class CleanUpWindowTest : public QObject {
         QCOMPARE(LogLines(WorkPath("state/twinseek/actions.log")).size(), 1);
         QVERIFY(form.acStart->isEnabled() && form.acCleanUp->isEnabled());
         QCOMPARE(window.PanelText(TfrmTwinseek::spFiles), QString("Files read: 10"));
+    }
+
+    void anErrorOfTheRunEndsItAndIsReported() {
+        TTestTree tree({{"k/a", 1}, {"other/a", 1}});
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        TRecordedFile::UnlinkAt = ThrowingUnlinkAt;
+        FDesktop.Answers = {true};
+        WhenDialogOpens([](TfrmCleanUp& dialog) {
+            dialog.SetRule(TKeepRule::ShortestPath);
+            dialog.Form().bDelete->click();
+        });
+        window.Form().acCleanUp->trigger();
+        QVERIFY(
+            QTest::qWaitFor([&] { return window.State() == TfrmTwinseek::TState::Idle; }, 10000));
+        QCOMPARE(FDesktop.Errors, QStringList{"out of order"});
+        QVERIFY(FDesktop.Messages.isEmpty());
+        QVERIFY(Exists(tree / "other/a"));
+        QCOMPARE(window.FileList().rowCount(), 1);
+        QVERIFY(window.Form().acStart->isEnabled());
     }
 
     void closingTheWindowWaitsForTheCleanUp() {
