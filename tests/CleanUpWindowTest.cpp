@@ -121,6 +121,7 @@ class CleanUpWindowTest : public QObject {
 
     std::unique_ptr<TWorkingDirectory> FWorkDir;
     TRecordingDesktop FDesktop;
+    QByteArray FSavedHomes[2];
 
     QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
 
@@ -131,13 +132,15 @@ class CleanUpWindowTest : public QObject {
         FDesktop = TRecordingDesktop();
         TDesktop::SetCurrent(&FDesktop);
         // The action log and the trash of these tests lie in their working folder.
+        FSavedHomes[0] = qgetenv("XDG_STATE_HOME");
+        FSavedHomes[1] = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_STATE_HOME", WorkPath("state").toUtf8());
         qputenv("XDG_DATA_HOME", WorkPath("data").toUtf8());
     }
 
     void cleanup() {
-        qunsetenv("XDG_STATE_HOME");
-        qunsetenv("XDG_DATA_HOME");
+        qputenv("XDG_STATE_HOME", FSavedHomes[0]);
+        qputenv("XDG_DATA_HOME", FSavedHomes[1]);
         TRecordedFile::UnlinkAt = ::unlinkat;
         TDesktop::SetCurrent(nullptr);
         FWorkDir.reset();
