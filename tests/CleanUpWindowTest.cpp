@@ -245,6 +245,31 @@ class CleanUpWindowTest : public QObject {
         QVERIFY(window.Form().acStart->isEnabled());
     }
 
+    void aCopyChangedSinceTheScanStaysAndIsNamed() {
+        TTestTree tree({{"k/a", 4}, {"other/a", 4}, {"k/b", 4}, {"other/b", 4}});
+        TfrmTwinseek window;
+        QVERIFY(Scan(window, tree));
+        WriteBytes(tree / "other/a", "longer now");
+        WhenDialogOpens([](TfrmCleanUp& dialog) {
+            dialog.SetRule(TKeepRule::ShortestPath);
+            dialog.Form().bTrash->click();
+        });
+        window.Form().acCleanUp->trigger();
+        QVERIFY(
+            QTest::qWaitFor([&] { return window.State() == TfrmTwinseek::TState::Idle; }, 10000));
+        QCOMPARE(FDesktop.Messages.size(), 1);
+        const QStringList lines = FDesktop.Messages[0].split('\n');
+        QVERIFY2(lines.value(0).startsWith("Removed: 1. Kept because the content differed: 0. "),
+                 qPrintable(lines.value(0)));
+        QCOMPARE(lines.value(1), QString());
+        QCOMPARE(lines.value(2), QString::fromStdString(tree / "other/a") +
+                                     ": The file changed since the scan; it was kept.");
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(Exists(tree / "other/a") && !Exists(tree / "other/b"));
+        // The changed copy's name keeps its row with both copies.
+        QCOMPARE(Column0(window.FileList()), QStringList{"a 2"});
+    }
+
     void deletePermanentlyAnsweredNoRemovesNothing() {
         TTestTree tree;
         MakeCopies(tree);
