@@ -88,6 +88,10 @@ class TGroupCleanUp {
             ++FSummary.Differed;
             return;
         }
+        if (check != nullptr && check->Outcome == TCompared::cChanged) {
+            Skip(step, FSummary.Changed, check->ErrorText);
+            return;
+        }
         if (check != nullptr && check->Outcome == TCompared::cFailed) {
             Skip(step, FSummary.Failed, check->ErrorText);
             return;

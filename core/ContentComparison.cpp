@@ -31,11 +31,14 @@ class TOpenCopy {
                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         struct stat status {};
         if (FFd < 0 || fstat(FFd, &status) != 0) {
+            if (errno == ENOENT || errno == ELOOP)
+                compared.Outcome = TCompared::cChanged; // gone, or a link in its place
             compared.ErrorText = SystemErrorText(errno);
             Close();
             return;
         }
         if (!S_ISREG(status.st_mode) || static_cast<int64_t>(status.st_size) != record.Size) {
+            compared.Outcome = TCompared::cChanged;
             compared.ErrorText = "The file changed since the scan; it was kept.";
             Close();
             return;

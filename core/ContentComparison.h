@@ -11,6 +11,7 @@ struct TCompared {
     enum TOutcome {
         cEqual,   // the same bytes
         cDiffers, // other bytes, or another size
+        cChanged, // it is no longer the regular file of its recorded size
         cFailed   // it could not be read (ErrorText says why)
     };
     TOutcome Outcome = cFailed;

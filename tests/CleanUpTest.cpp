@@ -206,6 +206,17 @@ TEST(CleanUpRunTest, ChangedFilesAreSkipped) {
         EXPECT_TRUE(Exists(copies.Tree / "b/x"));
     }
     {
+        // With the content check, a copy that changed is found when it is opened: still a change.
+        TCopies copies;
+        WriteBytes(copies.Tree / "b/x", "same bytes, longer");
+        TActionLog log(copies.Tree / "actions.log");
+        const TCleanUpSummary summary = copies.Run({TRemovalMethod::Delete, true, false}, &log);
+        EXPECT_TRUE(summary.Removed.empty());
+        EXPECT_EQ(summary.Changed, 1);
+        EXPECT_EQ(summary.Failed, 0);
+        EXPECT_EQ(summary.Differed, 1);
+    }
+    {
         // The copy to keep changed: nothing of its group goes.
         TCopies copies;
         WriteBytes(copies.Tree / "a/x", "other");
