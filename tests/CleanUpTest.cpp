@@ -13,23 +13,10 @@ namespace {
 
 using TStrings = std::vector<std::string>;
 
-// The record a scan makes of a file as it is now.
-TFileInfoRec Recorded(const std::string& path) {
-    TFileInfoRec info = FileInfoForPath(path);
-    struct stat status {};
-    if (lstat(path.c_str(), &status) == 0) {
-        info.Size = status.st_size;
-        info.LastWriteTime = LastWriteTimeFromUnix(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
-        info.Device = status.st_dev;
-        info.Inode = status.st_ino;
-    }
-    return info;
-}
-
 TResultRow RowOf(const std::string& caption, const TStrings& paths) {
     TResultRow row{caption, std::make_unique<TFileGroup>()};
     for (const std::string& path : paths)
-        row.Group->Add(Recorded(path));
+        row.Group->Add(RecordOf(path));
     return row;
 }
 
@@ -66,8 +53,8 @@ TEST(KeepRuleTest, EachRuleKeepsOneCopyAndATieKeepsTheFirst) {
 
     TTestTree tree({{"in/x"}, {"out/x"}});
     TFileGroup below;
-    below.Add(Recorded(tree / "out/x"));
-    below.Add(Recorded(tree / "in/x"));
+    below.Add(RecordOf(tree / "out/x"));
+    below.Add(RecordOf(tree / "in/x"));
     EXPECT_EQ(KeptCopy(below, TKeepRule::FirstBelow, TFolderSet({tree / "in"})), 1);
     EXPECT_EQ(KeptCopy(below, TKeepRule::FirstBelow, TFolderSet({tree / "elsewhere"})), -1);
 
@@ -237,7 +224,7 @@ TEST(CleanUpRunTest, TheKeptCopyReachedByAnotherPathStays) {
     rows.push_back({"x", std::make_unique<TFileGroup>()});
     for (const std::string& path : {tree / "a/x", tree / "alias/x"}) {
         // As loaded from a list: no identity recorded, the disk must tell.
-        TFileInfoRec info = Recorded(path);
+        TFileInfoRec info = RecordOf(path);
         info.Device = info.Inode = 0;
         rows[0].Group->Add(info);
     }
@@ -297,9 +284,9 @@ TEST(ContentComparisonTest, ComparesBlockByBlockToTheEnd) {
     WriteBytes(tree / "short", "z");
     std::string keptError;
     const std::vector<TCompared> compared = CompareContents(
-        Recorded(tree / "kept"),
-        {Recorded(tree / "equal"), Recorded(tree / "last"), Recorded(tree / "first"),
-         Recorded(tree / "short"), Recorded(tree / "missing")},
+        RecordOf(tree / "kept"),
+        {RecordOf(tree / "equal"), RecordOf(tree / "last"), RecordOf(tree / "first"),
+         RecordOf(tree / "short"), RecordOf(tree / "missing")},
         keptError);
     EXPECT_EQ(keptError, "");
     ASSERT_EQ(compared.size(), 5u);
@@ -315,7 +302,7 @@ TEST(ContentComparisonTest, ComparesBlockByBlockToTheEnd) {
     EXPECT_AS_NOBODY([&] {
         std::string error;
         const std::vector<TCompared> asNobody =
-            CompareContents(Recorded(tree / "equal"), {Recorded(tree / "last")}, error);
+            CompareContents(RecordOf(tree / "equal"), {RecordOf(tree / "last")}, error);
         return error.empty() && asNobody[0].Outcome == TCompared::cFailed &&
                asNobody[0].ErrorText == std::strerror(EACCES);
     }());

@@ -4,6 +4,7 @@
 #include "Desktop.h"
 #include "FileListModel.h"
 #include "RecordedFile.h"
+#include "RemovalPlaces.h"
 #include "TestTree.h"
 #include "WorkingDirectory.h"
 #include "frmCleanUp.h"
@@ -121,7 +122,7 @@ class CleanUpWindowTest : public QObject {
 
     std::unique_ptr<TWorkingDirectory> FWorkDir;
     TRecordingDesktop FDesktop;
-    QByteArray FSavedHomes[2];
+    std::unique_ptr<TRemovalPlaces> FPlaces;
 
     QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
 
@@ -132,15 +133,11 @@ class CleanUpWindowTest : public QObject {
         FDesktop = TRecordingDesktop();
         TDesktop::SetCurrent(&FDesktop);
         // The action log and the trash of these tests lie in their working folder.
-        FSavedHomes[0] = qgetenv("XDG_STATE_HOME");
-        FSavedHomes[1] = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_STATE_HOME", WorkPath("state").toUtf8());
-        qputenv("XDG_DATA_HOME", WorkPath("data").toUtf8());
+        FPlaces = std::make_unique<TRemovalPlaces>(FWorkDir->path().toStdString());
     }
 
     void cleanup() {
-        qputenv("XDG_STATE_HOME", FSavedHomes[0]);
-        qputenv("XDG_DATA_HOME", FSavedHomes[1]);
+        FPlaces.reset();
         TRecordedFile::UnlinkAt = ::unlinkat;
         TDesktop::SetCurrent(nullptr);
         FWorkDir.reset();

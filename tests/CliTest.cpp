@@ -1,4 +1,5 @@
 #include "ChildChecks.h"
+#include "RemovalPlaces.h"
 #include "TestTree.h"
 #include "Version.h"
 
@@ -212,26 +213,6 @@ TEST(CliTest, FailuresAndUsage) {
     EXPECT_NE(run.Out.find("Duplicated files: 1\r\n"), std::string::npos) << run.Out;
 }
 
-// The places of the action log and the trash for as long as the object lives.
-class TCleanUpPlaces {
-  public:
-    explicit TCleanUpPlaces(const TTestTree& tree) {
-        for (const char* name : {"XDG_STATE_HOME", "XDG_DATA_HOME"}) {
-            const char* value = std::getenv(name);
-            FSaved.emplace_back(name, value != nullptr ? value : "");
-        }
-        setenv("XDG_STATE_HOME", (tree / "state").c_str(), 1);
-        setenv("XDG_DATA_HOME", (tree / "data").c_str(), 1);
-    }
-    ~TCleanUpPlaces() {
-        for (const auto& [name, value] : FSaved)
-            setenv(name.c_str(), value.c_str(), 1);
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::string>> FSaved;
-};
-
 TEST(CliTest, CleanUp) {
     TTestTree tree;
     for (const char* folder : {"a", "b", "c", "keep"})
@@ -240,7 +221,7 @@ TEST(CliTest, CleanUp) {
     WriteBytes(tree / "b/x.txt", "same1");
     WriteBytes(tree / "c/x.txt", "diff1");
     WriteBytes(tree / "keep/x.txt", "same1");
-    TCleanUpPlaces places(tree);
+    const TRemovalPlaces places(tree.Root());
     const std::string scan = "--compare name-size --scan " +
                              Quoted(tree / "a;" + tree / "b;" + tree / "c;" + tree / "keep");
 

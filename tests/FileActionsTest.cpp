@@ -8,6 +8,7 @@
 #include "IoError.h"
 #include "PathListModel.h"
 #include "RecordedFile.h"
+#include "RemovalPlaces.h"
 #include "TestTree.h"
 #include "TrustedPath.h"
 #include "WorkingDirectory.h"
@@ -188,7 +189,7 @@ class FileActionsTest : public QObject {
 
     std::unique_ptr<TWorkingDirectory> FWorkDir;
     TRecordingDesktop FDesktop;
-    QByteArray FSavedHomes[2];
+    std::unique_ptr<TRemovalPlaces> FPlaces;
 
     QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
 
@@ -202,15 +203,11 @@ class FileActionsTest : public QObject {
         TRemovals::Failing.clear();
         TRecordedFile::UnlinkAt = TRemovals::UnlinkAt;
         // The action log and the trash of these tests lie in their working folder.
-        FSavedHomes[0] = qgetenv("XDG_STATE_HOME");
-        FSavedHomes[1] = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_STATE_HOME", WorkPath("state").toUtf8());
-        qputenv("XDG_DATA_HOME", WorkPath("data").toUtf8());
+        FPlaces = std::make_unique<TRemovalPlaces>(FWorkDir->path().toStdString());
     }
 
     void cleanup() {
-        qputenv("XDG_STATE_HOME", FSavedHomes[0]);
-        qputenv("XDG_DATA_HOME", FSavedHomes[1]);
+        FPlaces.reset();
         TRecordedFile::UnlinkAt = ::unlinkat;
         TDesktop::SetCurrent(nullptr);
         FWorkDir.reset();

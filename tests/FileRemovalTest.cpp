@@ -25,22 +25,9 @@
 
 namespace {
 
-// The record a scan of this run makes of a file: size, time and identity.
-TFileInfoRec Scanned(const std::string& path) {
-    TFileInfoRec info = FileInfoForPath(path);
-    struct stat status {};
-    if (lstat(path.c_str(), &status) == 0) {
-        info.Size = status.st_size;
-        info.LastWriteTime = LastWriteTimeFromUnix(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
-        info.Device = status.st_dev;
-        info.Inode = status.st_ino;
-    }
-    return info;
-}
-
 // The record of the same file loaded from a result list: no identity.
 TFileInfoRec Loaded(const std::string& path) {
-    TFileInfoRec info = Scanned(path);
+    TFileInfoRec info = RecordOf(path);
     info.Device = 0;
     info.Inode = 0;
     return info;
@@ -152,7 +139,7 @@ TEST(RecordedFileTest, ComparesTheFileWithItsRecord) {
     };
     for (const TChange& change : changes) {
         TTestTree tree({{x, 10, t}});
-        const TFileInfoRec record = change.Loaded ? Loaded(tree / x) : Scanned(tree / x);
+        const TFileInfoRec record = change.Loaded ? Loaded(tree / x) : RecordOf(tree / x);
         change.Make(tree);
         const TRecordedFile file(record);
         EXPECT_EQ(file.State(), change.State) << change.Name;
@@ -191,7 +178,7 @@ TEST(RecordedFileTest, AFolderTheUserCannotSearch) {
     TTestTree tree({{"closed/x", 10}});
     tree.Chmod("", 0755);
     tree.Chmod("closed", 0700);
-    const TFileInfoRec record = Scanned(tree / "closed/x");
+    const TFileInfoRec record = RecordOf(tree / "closed/x");
     EXPECT_AS_NOBODY(TRecordedFile(record).State() == TRecordedFile::rfUnreachable &&
                      TRecordedFile(record).ErrorText() == std::strerror(EACCES));
 }
@@ -207,7 +194,7 @@ TActionLog& TestLog() {
 TEST(RemoveCopyTest, RemovesTheCopyAndKeepsTheOthers) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}, {"c/x", 10}});
     const TFileGroup group =
-        GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x"), Scanned(tree / "c/x")});
+        GroupOf({RecordOf(tree / "a/x"), RecordOf(tree / "b/x"), RecordOf(tree / "c/x")});
     const TFileRemoval removal =
         RemoveCopy(group, 1, {tree / "b/x"}, TRemovalMethod::Delete, TestLog());
     EXPECT_EQ(removal.Outcome, TFileRemoval::frRemoved);
@@ -220,7 +207,7 @@ TEST(RemoveCopyTest, RemovesTheCopyAndKeepsTheOthers) {
 TEST(RemoveCopyTest, ACopyAlreadyGoneIsNoFailure) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}, {"c/x", 10}});
     const TFileGroup group =
-        GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x"), Scanned(tree / "c/x")});
+        GroupOf({RecordOf(tree / "a/x"), RecordOf(tree / "b/x"), RecordOf(tree / "c/x")});
     tree.Remove("a");
     EXPECT_EQ(RemoveCopy(group, 0, {}, TRemovalMethod::Delete, TestLog()).Outcome,
               TFileRemoval::frGone);
@@ -234,7 +221,7 @@ TEST(RemoveCopyTest, ACopyAlreadyGoneIsNoFailure) {
 
 TEST(RemoveCopyTest, AFailedRemovalKeepsTheCopyWithTheSystemsReason) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}});
-    const TFileGroup group = GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x")});
+    const TFileGroup group = GroupOf({RecordOf(tree / "a/x"), RecordOf(tree / "b/x")});
     for (int error : {EACCES, EROFS, EBUSY}) {
         TFailingRemoval failing(error);
         const TFileRemoval removal = RemoveCopy(group, 0, {}, TRemovalMethod::Delete, TestLog());
@@ -248,7 +235,7 @@ TEST(RemoveCopyTest, AFailedRemovalKeepsTheCopyWithTheSystemsReason) {
 TEST(RemoveCopyTest, AFolderNotWritableByTheUser) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}});
     tree.Chmod("", 0755);
-    const TFileGroup group = GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x")});
+    const TFileGroup group = GroupOf({RecordOf(tree / "a/x"), RecordOf(tree / "b/x")});
     TestLog();
     EXPECT_AS_NOBODY(RemoveCopy(group, 0, {}, TRemovalMethod::Delete, TestLog()).ErrorText ==
                      std::strerror(EACCES));
@@ -295,7 +282,7 @@ TEST(RemoveCopyTest, TheLastCopyIsKept) {
     // A copy that is itself selected for deletion, or the same path listed twice, does not count.
     TTestTree tree({{"a/x", 10}, {"b/x", 10}});
     const TFileGroup group =
-        GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x"), Scanned(tree / "a/x")});
+        GroupOf({RecordOf(tree / "a/x"), RecordOf(tree / "b/x"), RecordOf(tree / "a/x")});
     EXPECT_EQ(RemoveCopy(group, 0, {tree / "a/x", tree / "b/x"}, TRemovalMethod::Delete, TestLog())
                   .Outcome,
               TFileRemoval::frKept);
@@ -336,7 +323,7 @@ TEST(ActionLogTest, ARemovalWritesOneLineWithItsFieldsEscaped) {
     TTestTree tree({{"a/x\t\r\n\\y", 10}, {"b/x\t\r\n\\y", 10}});
     SetTime(tree / "a/x\t\r\n\\y", 1700000000, 0);
     const TFileGroup group =
-        GroupOf({Scanned(tree / "a/x\t\r\n\\y"), Scanned(tree / "b/x\t\r\n\\y")});
+        GroupOf({RecordOf(tree / "a/x\t\r\n\\y"), RecordOf(tree / "b/x\t\r\n\\y")});
     TActionLog log(tree / "actions.log");
     ASSERT_TRUE(log.Usable()) << log.ErrorText();
     EXPECT_EQ(RemoveCopy(group, 0, {}, TRemovalMethod::Delete, log).Outcome,
@@ -380,7 +367,7 @@ TEST(ActionLogTest, ItsPlaceFollowsXdgStateHome) {
 TEST(ActionLogTest, WithoutALogNothingIsRemoved) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}});
     tree.Dir("log");
-    const TFileGroup group = GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x")});
+    const TFileGroup group = GroupOf({RecordOf(tree / "a/x"), RecordOf(tree / "b/x")});
     for (const std::string& place : {tree / "missing/actions.log", tree / "log"}) {
         TActionLog log(place);
         EXPECT_FALSE(log.Usable()) << place;
@@ -401,7 +388,7 @@ TEST(ActionLogTest, ALineThatCannotBeWrittenStopsFurtherRemovals) {
     TTestTree tree({{"a/x", 10}, {"b/x", 10}, {"c/x", 10}});
     const TChildOutcome outcome = RunInForkedChild([&]() -> std::string {
         const TFileGroup group =
-            GroupOf({Scanned(tree / "a/x"), Scanned(tree / "b/x"), Scanned(tree / "c/x")});
+            GroupOf({RecordOf(tree / "a/x"), RecordOf(tree / "b/x"), RecordOf(tree / "c/x")});
         TActionLog log(tree / "actions.log");
         // No byte more may be written to any file.
         std::signal(SIGXFSZ, SIG_IGN);

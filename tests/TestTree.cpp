@@ -1,5 +1,7 @@
 #include "TestTree.h"
 
+#include "FileTimes.h"
+
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
@@ -181,4 +183,16 @@ void TTestTree::Remove(const std::string& relative) {
     std::error_code error;
     fs::remove_all(*this / relative, error);
     Check(!error, "remove " + relative);
+}
+
+TFileInfoRec RecordOf(const std::string& path) {
+    TFileInfoRec info = FileInfoForPath(path);
+    struct stat status {};
+    if (lstat(path.c_str(), &status) == 0) {
+        info.Size = status.st_size;
+        info.LastWriteTime = LastWriteTimeFromUnix(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
+        info.Device = status.st_dev;
+        info.Inode = status.st_ino;
+    }
+    return info;
 }

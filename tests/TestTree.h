@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileInfoRec.h"
+
 #include <cstdint>
 #include <ctime>
 #include <initializer_list>
@@ -23,6 +25,9 @@ class TFileSizeCap {
 
 // The whole content of a file ("" when it cannot be read).
 std::string ReadBytes(const std::string& path);
+// The record a scan of this run makes of a file as it is now: size, times and identity (an
+// empty record with its path when the file cannot be looked up).
+TFileInfoRec RecordOf(const std::string& path);
 // Replaces the file's content with the bytes.
 void WriteBytes(const std::string& path, const std::string& bytes);
 // The names in a directory, sorted.
