@@ -2,9 +2,9 @@
 
 #include "FileTimes.h"
 #include "IoError.h"
+#include "UserFolders.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,6 +31,10 @@ std::string TwoDigits(long value) {
 } // namespace
 
 TActionLog::TActionLog() : FFileName(DefaultFileName()) {
+    if (FFileName.empty()) {
+        FError = "Cannot open the action log: neither XDG_STATE_HOME nor HOME names a folder";
+        return;
+    }
     const std::string folder = FFileName.substr(0, FFileName.rfind('/') + 1);
     if (const int error = MakeFolders(folder); error != 0) {
         FError = "Cannot open the action log " + FFileName + ": " + SystemErrorText(error);
@@ -64,17 +68,8 @@ void TActionLog::Open() {
 }
 
 std::string TActionLog::DefaultFileName() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    std::string base;
-    if (state != nullptr && state[0] == '/') {
-        base = state;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home != nullptr ? home : "") + "/.local/state";
-    }
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    return base + "/twinseek/actions.log";
+    const std::string state = UserFolder("XDG_STATE_HOME", "/.local/state");
+    return state.empty() ? std::string() : state + "/twinseek/actions.log";
 }
 
 std::string TActionLog::IsoTime(int64_t unixSeconds) {

@@ -40,7 +40,7 @@ class TActionLog {
     bool Append(const TEntry& entry);
 
     // The log's place: $XDG_STATE_HOME/twinseek/actions.log, or ~/.local/state/... when that
-    // variable is unset or not an absolute path.
+    // variable is unset or not an absolute path; "" when neither names a folder.
     static std::string DefaultFileName();
     // A time as the log writes it: local time in ISO 8601 with its offset, such as
     // "2026-12-08T15:04:05+01:00".

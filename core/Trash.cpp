@@ -1,11 +1,12 @@
 #include "Trash.h"
 
+#include "UserFolders.h"
+
 #include "IoError.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,20 +77,6 @@ int MakeFolder(int parent, const std::string& name, TFolder& folder) {
 int OpenTrash(int trash, TTrashFolder& folder) {
     const int error = MakeFolder(trash, "files", folder.Files);
     return error != 0 ? error : MakeFolder(trash, "info", folder.Info);
-}
-
-// The user's data folder: $XDG_DATA_HOME when that is an absolute path, else ~/.local/share;
-// "" when there is none.
-std::string DataHome() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    std::string folder;
-    if (dataHome != nullptr && dataHome[0] == '/')
-        folder = dataHome;
-    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
-        folder = std::string(home) + "/.local/share";
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    return folder;
 }
 
 // Whether a folder at `path` is, or once made would be, on the device: the nearest folder on
@@ -307,7 +294,7 @@ TTrashing PutInTrash(int folder, const std::string& name, const TTrashFolder& tr
 } // namespace
 
 std::string HomeTrashPath() {
-    const std::string dataHome = DataHome();
+    const std::string dataHome = UserFolder("XDG_DATA_HOME", "/.local/share");
     return dataHome.empty() ? std::string() : dataHome + "/Trash";
 }
 
@@ -318,7 +305,7 @@ TTrashing MoveToTrash(int folder, const std::string& name, const std::string& pa
         return {error, "Cannot move to the trash: " + SystemErrorText(error), {}};
     }
     TTrashFolder trash;
-    const std::string dataHome = DataHome();
+    const std::string dataHome = UserFolder("XDG_DATA_HOME", "/.local/share");
     if (!dataHome.empty() && OnDevice(dataHome, file.st_dev)) {
         const int error = OpenHomeTrash(dataHome, trash);
         return error != 0 ? Failed(error, trash.Path) : PutInTrash(folder, name, trash, path);

@@ -10,8 +10,8 @@ struct TTrashing {
 };
 
 // Moves the file `name` of the open folder `folder` (an O_PATH or O_DIRECTORY descriptor; the
-// file was just checked to be the recorded one) to the desktop trash of the file's device, as
-// the freedesktop.org Trash specification says. `path` is the file's absolute path (for
+// file was just checked to be the recorded one) to the desktop trash of the file's device, laid
+// out as freedesktop.org desktops share it. `path` is the file's absolute path (for
 // Path= and to find the top directory of its mount). Never copies and never deletes: a file
 // that cannot go to the trash stays where it is.
 TTrashing MoveToTrash(int folder, const std::string& name, const std::string& path);

@@ -356,8 +356,16 @@ TEST(ActionLogTest, ItsPlaceFollowsXdgStateHome) {
     setenv("XDG_STATE_HOME", "/state/", 1);
     EXPECT_EQ(TActionLog::DefaultFileName(), "/state/twinseek/actions.log");
     setenv("XDG_STATE_HOME", "relative/state", 1); // not absolute: ignored
-    EXPECT_EQ(TActionLog::DefaultFileName(),
-              std::string(std::getenv("HOME")) + "/.local/state/twinseek/actions.log");
+    const std::string home = std::getenv("HOME");
+    EXPECT_EQ(TActionLog::DefaultFileName(), home + "/.local/state/twinseek/actions.log");
+    // Without an absolute place the log is not made somewhere else, such as "/.local/state".
+    setenv("HOME", "relative/home", 1);
+    EXPECT_EQ(TActionLog::DefaultFileName(), "");
+    const TActionLog nowhere;
+    EXPECT_FALSE(nowhere.Usable());
+    EXPECT_EQ(nowhere.ErrorText(),
+              "Cannot open the action log: neither XDG_STATE_HOME nor HOME names a folder");
+    setenv("HOME", home.c_str(), 1);
     if (savedState != nullptr)
         setenv("XDG_STATE_HOME", restore.c_str(), 1);
     else
