@@ -356,12 +356,25 @@ void TfrmTwinseek::ShowResult(TScanResult result) {
     FElapsedTime = result.ElapsedTime;
     FFileList->SetRows(std::move(result.Rows));
     SetPanel(spTime, "Time: " + QString::fromStdString(TimeText(FElapsedTime, FFormats)));
-    SetPanel(spFiles, QStringLiteral("Files read: %1").arg(FFilesRead));
-    SetPanel(spDirectories, QStringLiteral("Double files: %1").arg(FFileList->rowCount()));
-    ShowTotalSpace();
+    ShowTotals();
     SetState(TState::Idle);
     ShowPanels();
     Splitter1Moved();
+}
+
+void TfrmTwinseek::ShowTotals() {
+    SetPanel(spFiles, QStringLiteral("Files read: %1").arg(FFilesRead));
+    SetPanel(spDirectories, QStringLiteral("Double files: %1").arg(FFileList->rowCount()));
+    ShowTotalSpace();
+}
+
+std::unique_ptr<TActionLog> TfrmTwinseek::OpenActionLog() {
+    auto log = std::make_unique<TActionLog>();
+    if (log->Usable())
+        return log;
+    TDesktop::Current().ShowMessage(
+        this, QStringLiteral("Nothing was removed: %1").arg(ShownText(log->ErrorText())));
+    return nullptr;
 }
 
 float TfrmTwinseek::TotalSpace() const {
@@ -499,12 +512,9 @@ void TfrmTwinseek::RemoveSelectedCopies(TRemovalMethod method) {
         return;
     TFileGroup& group = *FFileList->Row(fileRow).Group;
     // Every removal is written to the action log, opened first: without it nothing goes.
-    TActionLog log;
-    if (!log.Usable()) {
-        TDesktop::Current().ShowMessage(
-            this, QStringLiteral("Nothing was removed: %1").arg(ShownText(log.ErrorText())));
+    const std::unique_ptr<TActionLog> log = OpenActionLog();
+    if (!log)
         return;
-    }
     const QString failure = method == TRemovalMethod::Trash
                                 ? QStringLiteral("Could not move file to the trash: %1 \n\n"
                                                  "Error message: %2")
@@ -517,7 +527,7 @@ void TfrmTwinseek::RemoveSelectedCopies(TRemovalMethod method) {
         std::vector<std::string> selectedPaths;
         for (int other : selected)
             selectedPaths.push_back(FPathList->Path(other));
-        const TFileRemoval removal = RemoveCopy(group, row, selectedPaths, method, log);
+        const TFileRemoval removal = RemoveCopy(group, row, selectedPaths, method, *log);
         if (removal.Outcome == TFileRemoval::frKept) {
             TDesktop::Current().ShowMessage(
                 this, failure.arg(ShownText(path), ShownText(removal.ErrorText)));
@@ -545,13 +555,9 @@ void TfrmTwinseek::acCleanUpExecute() {
     TCleanUpPlan plan = dialog.Plan();
     const TCleanUpMethod how = dialog.Method();
     // Every removal is written to the action log, opened first: without it nothing goes.
-    auto log = std::make_unique<TActionLog>();
-    if (!log->Usable()) {
-        TDesktop::Current().ShowMessage(
-            this, QStringLiteral("Nothing was removed: %1").arg(ShownText(log->ErrorText())));
+    FCleanUpLog = OpenActionLog();
+    if (!FCleanUpLog)
         return;
-    }
-    FCleanUpLog = std::move(log);
     FStopCleanUp = false;
     FCleanUpDone = 0;
     FCleanUpTotal = 0;
@@ -601,9 +607,7 @@ void TfrmTwinseek::CleanUpDone(const TCleanUpSummary& summary, const std::string
     try {
         if (failure.empty())
             FFileList->ApplyRemovals(summary.Removed);
-        ShowTotalSpace();
-        SetPanel(spFiles, QStringLiteral("Files read: %1").arg(FFilesRead));
-        SetPanel(spDirectories, QStringLiteral("Double files: %1").arg(FFileList->rowCount()));
+        ShowTotals();
         SetState(TState::Idle);
     } catch (...) {
         SetState(TState::Idle);

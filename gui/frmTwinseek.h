@@ -114,6 +114,10 @@ class TfrmTwinseek : public QMainWindow {
     void SetPanel(int panel, const QString& text);
     void ShowPanels();
     void ShowTotalSpace();
+    // The totals of the result shown: files read, duplicated names and the space they take.
+    void ShowTotals();
+    // The action log for a removal; when it cannot be used, a message says why and it is null.
+    std::unique_ptr<TActionLog> OpenActionLog();
     void OnFileSortClick(int tag);
     void lvFilesSelectItem(int row, bool selected);
     void Splitter1Moved();
