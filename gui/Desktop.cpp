@@ -28,6 +28,14 @@ QString ShownText(const std::string& bytes) {
     return QString::fromStdString(DisplayText(bytes));
 }
 
+QString DecodedName(const std::string& bytes) {
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+std::string EncodedName(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
+
 void ReportError(QWidget* parent, const std::string& text) {
     TDesktop::Current().ShowErrorReport(parent, ShownText(text));
 }

@@ -73,6 +73,11 @@ QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& 
 // may hold are written as C escapes.
 QString ShownText(const std::string& bytes);
 
+// A file name or list text between its bytes on disk and the text a widget edits: decoded and
+// encoded as the file system's names are, so that every byte survives the way there and back.
+QString DecodedName(const std::string& bytes);
+std::string EncodedName(const QString& text);
+
 // The general error report for an error text, which may hold a file name.
 void ReportError(QWidget* parent, const std::string& text);
 

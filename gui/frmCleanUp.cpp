@@ -9,16 +9,8 @@
 #include "ui_frmCleanUp.h"
 
 #include <QButtonGroup>
-#include <QFile>
 
 namespace {
-
-QString Decoded(const std::string& text) {
-    return QFile::decodeName(QByteArray::fromStdString(text));
-}
-std::string Encoded(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
 
 // The preview lists at most this many copies: a longer list would only slow the dialog down.
 constexpr size_t PreviewLines = 5000;
@@ -77,13 +69,13 @@ void TfrmCleanUp::SetRule(TKeepRule rule) {
 }
 
 std::vector<std::string> TfrmCleanUp::ProtectedFolders() const {
-    return SplitListText(Encoded(FUi->edProtected->text()));
+    return SplitListText(EncodedName(FUi->edProtected->text()));
 }
 
 TCleanUpPlan TfrmCleanUp::Plan() const {
     const TKeepRule rule = Rule();
     const TFolderSet keepIn(rule == TKeepRule::FirstBelow
-                                ? std::vector<std::string>{Encoded(FUi->edKeepBelow->text())}
+                                ? std::vector<std::string>{EncodedName(FUi->edKeepBelow->text())}
                                 : std::vector<std::string>{});
     const int onlyRow = FUi->cbOnlySelected->isChecked() ? FSelectedRow : -1;
     return PlanCleanUp(FRows, rule, keepIn, TFolderSet(ProtectedFolders()), onlyRow);
@@ -112,7 +104,7 @@ void TfrmCleanUp::UpdatePreview() {
     QStringList lines;
     for (size_t step = 0; step < std::min(plan.Steps.size(), PreviewLines); ++step) {
         const TCleanUpStep& copy = plan.Steps[step];
-        lines << Decoded(FRows[static_cast<size_t>(copy.Row)].Group->Path(copy.Copy));
+        lines << DecodedName(FRows[static_cast<size_t>(copy.Row)].Group->Path(copy.Copy));
     }
     if (plan.Steps.size() > PreviewLines)
         lines << QStringLiteral("... and %1 more").arg(plan.Steps.size() - PreviewLines);
@@ -128,7 +120,7 @@ bool TfrmCleanUp::FoldersFound() {
     std::vector<std::string> missing = TFolderSet(ProtectedFolders()).Missing();
     if (Rule() == TKeepRule::FirstBelow) {
         const std::vector<std::string> below =
-            TFolderSet({Encoded(FUi->edKeepBelow->text())}).Missing();
+            TFolderSet({EncodedName(FUi->edKeepBelow->text())}).Missing();
         missing.insert(missing.end(), below.begin(), below.end());
     }
     if (missing.empty())
@@ -170,9 +162,5 @@ void TfrmCleanUp::bKeepBelowClick() {
 }
 
 void TfrmCleanUp::bProtectedClick() {
-    TfrmDirSelectionList editor(this);
-    editor.setWindowTitle("Protected folders");
-    editor.SetEntries(ProtectedFolders());
-    if (editor.exec() == QDialog::Accepted)
-        FUi->edProtected->setText(Decoded(JoinListText(editor.Entries())));
+    TfrmDirSelectionList::EditListText(this, FUi->edProtected, "Protected folders");
 }

@@ -1,11 +1,14 @@
 #include "frmDirSelectionList.h"
 
+#include "Desktop.h"
 #include "FolderBrowser.h"
 #include "HelpWindow.h"
+#include "ListText.h"
 #include "ui_frmDirSelectionList.h"
 
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 TfrmDirSelectionList::TfrmDirSelectionList(QWidget* parent)
     : QDialog(parent), FUi(std::make_unique<Ui::TfrmDirSelectionList>()) {
@@ -23,6 +26,14 @@ TfrmDirSelectionList::TfrmDirSelectionList(QWidget* parent)
 }
 
 TfrmDirSelectionList::~TfrmDirSelectionList() = default;
+
+void TfrmDirSelectionList::EditListText(QWidget* parent, QLineEdit* edit, const QString& caption) {
+    TfrmDirSelectionList editor(parent);
+    editor.setWindowTitle(caption);
+    editor.SetEntries(SplitListText(EncodedName(edit->text())));
+    if (editor.exec() == QDialog::Accepted)
+        edit->setText(DecodedName(JoinListText(editor.Entries())));
+}
 
 void TfrmDirSelectionList::SetEntries(const std::vector<std::string>& entries) {
     FUi->lbSelectedDir->clear();

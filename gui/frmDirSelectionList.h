@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+class QLineEdit;
 class TFolderBrowser;
 
 namespace Ui {
@@ -19,6 +20,10 @@ class TfrmDirSelectionList : public QDialog {
   public:
     explicit TfrmDirSelectionList(QWidget* parent = nullptr);
     ~TfrmDirSelectionList() override;
+
+    // Edits the list text of a line edit in the editor, titled with the caption; the edit takes
+    // the entries when the editor is closed with OK.
+    static void EditListText(QWidget* parent, QLineEdit* edit, const QString& caption);
 
     void SetEntries(const std::vector<std::string>& entries);
     std::vector<std::string> Entries() const;

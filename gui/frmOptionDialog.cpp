@@ -4,7 +4,6 @@
 #include "Desktop.h"
 #include "HelpWindow.h"
 #include "Icons.h"
-#include "ListText.h"
 #include "frmDirSelectionList.h"
 #include "ui_frmOptionDialog.h"
 
@@ -12,7 +11,6 @@
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -23,13 +21,6 @@
 #include <cmath>
 
 namespace {
-
-QString Decoded(const std::string& text) {
-    return QFile::decodeName(QByteArray::fromStdString(text));
-}
-std::string Encoded(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
 
 // Makes a read-only text large enough for all its lines, without scroll bars, in its own font.
 void ShowWholeText(QPlainTextEdit& text) {
@@ -109,10 +100,10 @@ void TfrmOptionDialog::SetOptions(const TOptionRec& options) {
         FCompareModes->button(index)->setChecked(true);
     }
     FUi->cbCaseSensitive->setChecked(options.CaseSensitive);
-    FUi->edIgnoreChar->setText(Decoded(options.IgnoreChar));
-    FUi->edIncludeDir->setText(Decoded(options.ScanPath));
-    FUi->edExcludeDir->setText(Decoded(options.ExcludePath));
-    FUi->edFileTypes->setText(Decoded(options.FileTypes));
+    FUi->edIgnoreChar->setText(DecodedName(options.IgnoreChar));
+    FUi->edIncludeDir->setText(DecodedName(options.ScanPath));
+    FUi->edExcludeDir->setText(DecodedName(options.ExcludePath));
+    FUi->edFileTypes->setText(DecodedName(options.FileTypes));
     ActionListUpdate();
 }
 
@@ -120,10 +111,10 @@ TOptionRec TfrmOptionDialog::GetOptions() const {
     TOptionRec options;
     options.CompareMode = FCompareModes->checkedId();
     options.CaseSensitive = FUi->cbCaseSensitive->isChecked();
-    options.IgnoreChar = Encoded(FUi->edIgnoreChar->text());
-    options.ScanPath = Encoded(FUi->edIncludeDir->text());
-    options.ExcludePath = Encoded(FUi->edExcludeDir->text());
-    options.FileTypes = Encoded(FUi->edFileTypes->text());
+    options.IgnoreChar = EncodedName(FUi->edIgnoreChar->text());
+    options.ScanPath = EncodedName(FUi->edIncludeDir->text());
+    options.ExcludePath = EncodedName(FUi->edExcludeDir->text());
+    options.FileTypes = EncodedName(FUi->edFileTypes->text());
     return options;
 }
 
@@ -154,20 +145,12 @@ void TfrmOptionDialog::ActionListUpdate() {
     FUi->edIgnoreChar->setEnabled(ignoring);
 }
 
-void TfrmOptionDialog::EditDirectories(QLineEdit* edit, const QString& caption) {
-    TfrmDirSelectionList editor(this);
-    editor.setWindowTitle(caption);
-    editor.SetEntries(SplitListText(Encoded(edit->text())));
-    if (editor.exec() == QDialog::Accepted)
-        edit->setText(Decoded(JoinListText(editor.Entries())));
-}
-
 void TfrmOptionDialog::acEditIncludeDirExecute() {
-    EditDirectories(FUi->edIncludeDir, "Scan directories");
+    TfrmDirSelectionList::EditListText(this, FUi->edIncludeDir, "Scan directories");
 }
 
 void TfrmOptionDialog::acEditExcludeDirExecute() {
-    EditDirectories(FUi->edExcludeDir, "Exclude directories");
+    TfrmDirSelectionList::EditListText(this, FUi->edExcludeDir, "Exclude directories");
 }
 
 QString TfrmOptionDialog::ConfigDirectory() {
@@ -187,7 +170,7 @@ void TfrmOptionDialog::acOpenConfigExecute() {
         return;
     FConfigFileName = dialog.FileName;
     // A file that is not accepted empties every control.
-    SetOptions(LoadConfigFile(Encoded(FConfigFileName)).Options);
+    SetOptions(LoadConfigFile(EncodedName(FConfigFileName)).Options);
     UpdateCaption();
 }
 
@@ -199,6 +182,6 @@ void TfrmOptionDialog::acSaveConfigExecute() {
     if (!TDesktop::Current().GetSaveFileName(this, dialog))
         return;
     FConfigFileName = dialog.FileName;
-    SaveConfigFile(Encoded(FConfigFileName), GetOptions());
+    SaveConfigFile(EncodedName(FConfigFileName), GetOptions());
     UpdateCaption();
 }

@@ -47,8 +47,6 @@ class TfrmOptionDialog : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    void EditDirectories(QLineEdit* edit, const QString& caption);
-
     std::unique_ptr<Ui::TfrmOptionDialog> FUi;
     QButtonGroup* FCompareModes;
 };

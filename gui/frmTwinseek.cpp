@@ -475,11 +475,6 @@ int TfrmTwinseek::SelectedFileRow() const {
 
 namespace {
 
-// A name as the desktop's services take it.
-QString LocalName(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
 // Whether a copy (or, with folderOnly, its folder) may be handed to the desktop; when not, a
 // message says why and the desktop is not asked.
 bool MayOpen(QWidget* parent, const std::string& path, bool folderOnly) {
@@ -643,7 +638,7 @@ void TfrmTwinseek::acOpenFileExecute() {
         return;
     const std::string path = FPathList->Path(selected.front());
     if (MayOpen(this, path, false))
-        TDesktop::Current().OpenFile(LocalName(path));
+        TDesktop::Current().OpenFile(DecodedName(path));
 }
 
 void TfrmTwinseek::acShowNotepadExecute() {
@@ -652,7 +647,7 @@ void TfrmTwinseek::acShowNotepadExecute() {
         return;
     const std::string path = FPathList->Path(selected.front());
     if (MayOpen(this, path, false))
-        TDesktop::Current().ShowInTextEditor(LocalName(path));
+        TDesktop::Current().ShowInTextEditor(DecodedName(path));
 }
 
 void TfrmTwinseek::acExploreFileExecute() {
@@ -661,7 +656,7 @@ void TfrmTwinseek::acExploreFileExecute() {
         return;
     const std::string path = FPathList->Path(selected.front());
     if (MayOpen(this, path, true))
-        TDesktop::Current().ExploreFolder(LocalName(DirectoryPart(path)));
+        TDesktop::Current().ExploreFolder(DecodedName(DirectoryPart(path)));
 }
 
 QString TfrmTwinseek::DialogDirectory() const {
