@@ -36,6 +36,13 @@ struct TOptionRec {
     std::string ScanPath;
     std::string ExcludePath;
     std::string FileTypes;
+    // Further name rules, each off by default; with all of them off a name key is formed exactly
+    // as the three fields above say (see NameKeyRule.h for what each one does).
+    bool UnicodeNames = false;
+    bool IgnoreCopyMarks = false;
+    bool IgnoreExtension = false;
+    // List text of extension sets such as "jpg=jpeg;tif=tiff".
+    std::string EqualExtensions;
 
     bool operator==(const TOptionRec& other) const;
     bool operator!=(const TOptionRec& other) const { return !(*this == other); }
