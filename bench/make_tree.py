@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Build a seeded synthetic directory tree for the scan benchmarks.
 
-usage: make_tree.py ROOT FILES SEED
+usage: make_tree.py ROOT FILES SEED [NON_ASCII_SHARE]
 
 The tree has about 20 files per directory, directories 1 to 8 levels below
 ROOT, and about 30% of the files carry a name that also occurs elsewhere:
@@ -10,7 +10,13 @@ Within a group the copies sometimes share size and mtime and sometimes
 don't, and some groups mix case variants (README.txt next to readme.TXT).
 Files are sparse (ftruncate only), 0..4096 bytes, with seeded mtimes.
 
-The same FILES and SEED always give the same tree.  A stamp file in ROOT
+With NON_ASCII_SHARE (a fraction, default 0) that share of the names is
+built from words outside ASCII (accents, Greek, Cyrillic, CJK), half of them
+decomposed as macOS writes them, and some repeated names carry the marks
+that file managers give copies ("report (1).pdf"). A share of 0 gives
+exactly the tree that earlier versions of this script gave.
+
+The same FILES, SEED and share always give the same tree.  A stamp file in ROOT
 records the parameters; a second run with the same ones does nothing.  A
 ROOT that holds no stamp and is not empty is never touched.
 """
@@ -20,6 +26,7 @@ import random
 import shutil
 import sys
 import time
+import unicodedata
 
 # Raise when the generated tree changes, so that stamped old trees get rebuilt.
 GENERATOR_VERSION = 1
@@ -50,6 +57,13 @@ EXTENSIONS = [
     ".bak", "~", "",
 ]
 SEPARATORS = ["_", " ", "."]
+# Words for the non-ASCII share: accented Latin, Greek with final sigma, Cyrillic, CJK, and
+# letters whose case folding differs from lower-casing.
+NON_ASCII_WORDS = [
+    "café", "Über", "naïve", "résumé", "Straße", "Ærø", "Øre", "crème brûlée", "Ελλάς",
+    "ΟΔΟΣ", "οδός", "Привет", "Ёлка", "日本語", "写真", "İstanbul", "ǰournal", "ﬁle",
+]
+COPY_MARKS = [" (1)", " (2)", " - Copy", " copy", " copy 2", " (copy)"]
 # Names every real tree has many of; they make up the biggest groups.
 COMMON_NAMES = [
     "README.md", "README.txt", "__init__.py", "index.html", "Makefile",
@@ -58,9 +72,16 @@ COMMON_NAMES = [
 ]
 
 
-def complete_stamp(files, seed):
-    return "twinseek bench tree v%d files=%d seed=%d\n" % (
-        GENERATOR_VERSION, files, seed)
+def complete_stamp(files, seed, share):
+    stamp = "twinseek bench tree v%d files=%d seed=%d" % (GENERATOR_VERSION, files, seed)
+    if share:
+        stamp += " non-ascii=%g" % share
+    return stamp + "\n"
+
+
+def non_ascii_word(rng):
+    word = rng.choice(NON_ASCII_WORDS)
+    return unicodedata.normalize("NFD" if rng.random() < 0.5 else "NFC", word)
 
 
 def read_stamp(root):
@@ -128,6 +149,13 @@ def case_variant(rng, name):
     return name
 
 
+def with_copy_mark(rng, name):
+    stem, dot, ext = name.rpartition(".")
+    if not dot or not stem:
+        return name + rng.choice(COPY_MARKS)
+    return stem + rng.choice(COPY_MARKS) + "." + ext
+
+
 def group_sizes(rng, budget, dir_count):
     """Split `budget` repeated files into groups (common names first)."""
     sizes = []
@@ -149,19 +177,24 @@ def group_sizes(rng, budget, dir_count):
     return sizes
 
 
-def plan_groups(rng, file_dirs, budget):
+def plan_groups(rng, file_dirs, budget, share):
     """Return {dir_index: [(name, size, mtime_ns), ...]} for the repeated names."""
     placed = {}
     for g, size in enumerate(group_sizes(rng, budget, len(file_dirs))):
         if g < len(COMMON_NAMES):
             base = COMMON_NAMES[g]
         else:
-            base = "%s-%d%s" % (rng.choice(WORDS), g, rng.choice(EXTENSIONS))
+            word, ext = rng.choice(WORDS), rng.choice(EXTENSIONS)
+            base = "%s-%d%s" % (word, g, ext)
+            if share and rng.random() < share:
+                base = "%s-%d%s" % (non_ascii_word(rng), g, ext)
         mix_case = rng.random() < 0.15
         mode = rng.choice(("same", "same", "some", "differ"))
         first = (random_size(rng), random_mtime_ns(rng))
         for member, d in enumerate(rng.sample(file_dirs, size)):
             name = case_variant(rng, base) if mix_case and member else base
+            if share and member and rng.random() < 0.1:
+                name = with_copy_mark(rng, name)
             if mode == "same" or member == 0 or (mode == "some" and rng.random() < 0.5):
                 size_ns = first
             else:
@@ -170,8 +203,10 @@ def plan_groups(rng, file_dirs, budget):
     return placed
 
 
-def unique_name(rng, serial):
+def unique_name(rng, serial, share):
     word = rng.choice(WORDS)
+    if share and rng.random() < share:
+        word = non_ascii_word(rng)
     if rng.random() < 0.3:
         word += rng.choice(SEPARATORS) + rng.choice(WORDS).lower()
     return "%s_%x%s" % (word, serial, rng.choice(EXTENSIONS))
@@ -188,12 +223,12 @@ def create_file(dir_fd, name, size, mtime_ns):
         os.close(fd)
 
 
-def build(root, files, seed):
+def build(root, files, seed, share):
     rng = random.Random(seed)
     paths, depths = make_dirs(rng, max(1, round(files / FILES_PER_DIR)))
     file_dirs = list(range(1, len(paths)))
 
-    repeated = plan_groups(rng, file_dirs, round(files * REPEATED_SHARE))
+    repeated = plan_groups(rng, file_dirs, round(files * REPEATED_SHARE), share)
     repeated_count = sum(len(v) for v in repeated.values())
     unique_per_dir = [0] * len(paths)
     for _ in range(files - repeated_count):
@@ -203,36 +238,43 @@ def build(root, files, seed):
         os.mkdir(os.path.join(root, path))
 
     serial = 0
+    non_ascii = 0
     for d in file_dirs:
         dir_fd = os.open(os.path.join(root, paths[d]),
                          os.O_RDONLY | os.O_DIRECTORY | os.O_CLOEXEC)
         try:
             for name, size, mtime_ns in repeated.get(d, ()):
                 create_file(dir_fd, name, size, mtime_ns)
+                non_ascii += not name.isascii()
             for _ in range(unique_per_dir[d]):
-                create_file(dir_fd, unique_name(rng, serial),
-                            random_size(rng), random_mtime_ns(rng))
+                name = unique_name(rng, serial, share)
+                create_file(dir_fd, name, random_size(rng), random_mtime_ns(rng))
+                non_ascii += not name.isascii()
                 serial += 1
         finally:
             os.close(dir_fd)
-    return len(paths) - 1, max(depths), repeated_count
+    return len(paths) - 1, max(depths), repeated_count, non_ascii
 
 
 def main(argv):
-    if len(argv) != 4:
-        sys.stderr.write("usage: make_tree.py ROOT FILES SEED\n")
+    if len(argv) not in (4, 5):
+        sys.stderr.write("usage: make_tree.py ROOT FILES SEED [NON_ASCII_SHARE]\n")
         return 2
     root = argv[1]
     try:
         files, seed = int(argv[2]), int(argv[3])
+        share = float(argv[4]) if len(argv) == 5 else 0.0
     except ValueError:
-        sys.stderr.write("make_tree.py: FILES and SEED must be integers\n")
+        sys.stderr.write("make_tree.py: FILES and SEED must be integers, the share a number\n")
+        return 2
+    if not 0.0 <= share <= 1.0:
+        sys.stderr.write("make_tree.py: NON_ASCII_SHARE must lie between 0 and 1\n")
         return 2
     if files < 1:
         sys.stderr.write("make_tree.py: FILES must be at least 1\n")
         return 2
 
-    wanted = complete_stamp(files, seed)
+    wanted = complete_stamp(files, seed, share)
     if os.path.isdir(root):
         stamp = read_stamp(root)
         if stamp == wanted:
@@ -250,12 +292,12 @@ def main(argv):
     started = time.monotonic()
     # Written first so that a half-built tree is recognised as ours later.
     write_stamp(root, "incomplete\n")
-    dirs, depth, repeated = build(root, files, seed)
+    dirs, depth, repeated, non_ascii = build(root, files, seed, share)
     write_stamp(root, wanted)
     print("%s: %d files in %d directories (max depth %d), %.1f%% with a "
-          "repeated name, built in %.1f s" % (
+          "repeated name, %.1f%% with a non-ASCII name, built in %.1f s" % (
               root, files, dirs, depth, 100.0 * repeated / files,
-              time.monotonic() - started))
+              100.0 * non_ascii / files, time.monotonic() - started))
     return 0
 
 

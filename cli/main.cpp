@@ -91,6 +91,8 @@ std::string RootFailureText(const TRootFailure& failure) {
 struct TArguments {
     std::string ScanPath, ExcludePath, FileTypes, IgnoreChar, Compare;
     bool CaseSensitive = false;
+    bool UnicodeNames = false, IgnoreCopyMarks = false, IgnoreExtension = false;
+    std::string EqualExtensions;
     std::string Config, SaveConfig, SaveList, LoadList;
     std::string Report = "-";
 };
@@ -131,6 +133,17 @@ int Run(int argc, char** argv) {
     app.add_option("--ignore", args.IgnoreChar,
                    "Strings removed from names before comparing, as a list text (only when not "
                    "case-sensitive)");
+    app.add_flag("--unicode", args.UnicodeNames,
+                 "Compare names as Unicode: composed and decomposed forms are one name, and "
+                 "without --case-sensitive every letter is folded, not only A to Z");
+    app.add_flag(
+        "--ignore-copy-marks", args.IgnoreCopyMarks,
+        "Leave out the marks of copies: \" (1)\", \" - Copy\", \" copy 2\", \"Copy of \" ...");
+    app.add_flag("--ignore-extension", args.IgnoreExtension,
+                 "Leave out the extension (from the last \".\" on)");
+    app.add_option("--equal-extensions", args.EqualExtensions,
+                   "Sets of extensions that count as one, as a list text (jpg=jpeg;tif=tiff)")
+        ->option_text("TEXT");
     app.add_option("--config", args.Config,
                    "Take the options from a configuration file (*.twc); the options above "
                    "override what they name")
@@ -192,6 +205,14 @@ int Run(int argc, char** argv) {
         options.IgnoreChar = args.IgnoreChar;
     if (args.CaseSensitive)
         options.CaseSensitive = true;
+    if (args.UnicodeNames)
+        options.UnicodeNames = true;
+    if (args.IgnoreCopyMarks)
+        options.IgnoreCopyMarks = true;
+    if (args.IgnoreExtension)
+        options.IgnoreExtension = true;
+    if (app.count("--equal-extensions") > 0)
+        options.EqualExtensions = args.EqualExtensions;
     if (app.count("--compare") > 0) {
         const std::optional<int32_t> compareMode = ParseCompareMode(args.Compare);
         if (!compareMode)

@@ -15,6 +15,10 @@ bool ReadConfig(const TIniFile& ini, TOptionRec& options) {
     options.ScanPath = ini.ReadString(Section, "ScanPath", ConfigDefaultScanPath);
     options.ExcludePath = ini.ReadString(Section, "ExcludePath", "");
     options.FileTypes = ini.ReadString(Section, "FileTypes", "");
+    options.UnicodeNames = ini.ReadBool(Section, "UnicodeNames", false);
+    options.IgnoreCopyMarks = ini.ReadBool(Section, "IgnoreCopyMarks", false);
+    options.IgnoreExtension = ini.ReadBool(Section, "IgnoreExtension", false);
+    options.EqualExtensions = ini.ReadString(Section, "EqualExtensions", "");
     return true;
 }
 
@@ -26,6 +30,17 @@ void WriteConfig(TIniFile& ini, const TOptionRec& options) {
     ini.WriteString(Section, "ScanPath", options.ScanPath);
     ini.WriteString(Section, "ExcludePath", options.ExcludePath);
     ini.WriteString(Section, "FileTypes", options.FileTypes);
+    // The newer name rules are written only when they are on or the file already names them, so
+    // a file saved with them off is the file that earlier versions wrote.
+    auto writeBool = [&ini](const char* key, bool value) {
+        if (value || ini.HasKey(Section, key))
+            ini.WriteBool(Section, key, value);
+    };
+    writeBool("UnicodeNames", options.UnicodeNames);
+    writeBool("IgnoreCopyMarks", options.IgnoreCopyMarks);
+    writeBool("IgnoreExtension", options.IgnoreExtension);
+    if (!options.EqualExtensions.empty() || ini.HasKey(Section, "EqualExtensions"))
+        ini.WriteString(Section, "EqualExtensions", options.EqualExtensions);
 }
 
 TLoadedConfig LoadConfigFile(const std::string& fileName) {

@@ -16,7 +16,8 @@ class TIniFile;
 // The options held in an INI text's "Options" section: taken when its version is accepted (the
 // result tells), or left untouched.
 bool ReadConfig(const TIniFile& ini, TOptionRec& options);
-// Sets the seven keys of the "Options" section.
+// Sets the seven keys of the "Options" section, and the keys of the newer name rules that
+// are on or already in the file.
 void WriteConfig(TIniFile& ini, const TOptionRec& options);
 
 // The options of a configuration file, read into a fresh, empty record: every option comes from
@@ -30,7 +31,8 @@ struct TLoadedConfig {
 // regular file or is larger than 16 MiB.
 TLoadedConfig LoadConfigFile(const std::string& fileName);
 
-// Sets the seven keys in the file's "Options" section, keeping its other sections and keys, and
-// writes it back. Throws EFileError ("Cannot open file %s", "Cannot create file %s", or, with
-// nothing written, "A configuration value holds a line break; the file %s was not saved.").
+// Sets the keys in the file's "Options" section (as WriteConfig does), keeping its other sections
+// and keys, and writes it back. Throws EFileError ("Cannot open file %s", "Cannot create file %s",
+// or, with nothing written, "A configuration value holds a line break; the file %s was not
+// saved.").
 void SaveConfigFile(const std::string& fileName, TOptionRec options);

@@ -177,6 +177,11 @@ const std::string* TIniFile::FindLine(const TSection& section, std::string_view 
     return nullptr;
 }
 
+bool TIniFile::HasKey(std::string_view section, std::string_view key) const {
+    const TSection* found = FindSection(section);
+    return found != nullptr && FindLine(*found, key) != nullptr;
+}
+
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  const std::string& defaultValue) const {
     const TSection* found = FindSection(section);

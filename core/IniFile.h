@@ -28,6 +28,8 @@ class TIniFile {
     // anything when a value holds CR or LF, which would add lines of its own.
     void Save(const std::string& fileName) const;
 
+    // Whether a read of the key would find a line (in the first section of that name).
+    bool HasKey(std::string_view section, std::string_view key) const;
     std::string ReadString(std::string_view section, std::string_view key,
                            const std::string& defaultValue) const;
     // Decimal, hexadecimal after "0x"/"0X" (when longer than two characters) or after "$".

@@ -171,6 +171,41 @@ TEST(CliTest, OptionsReachTheScan) {
     EXPECT_NE(run.Out.find("Duplicated files: 0\r\n"), std::string::npos) << run.Out;
 }
 
+TEST(CliTest, NameRulesReachTheScanAndTheConfigurationFile) {
+    TTestTree tree{{"a/report.pdf", 1},
+                   {"b/Report (1).PDF", 1},
+                   {"c/Copy of report.pdf", 1},
+                   {"a/IMG_1.jpg", 1},
+                   {"b/img_1.jpeg", 1},
+                   {"a/caf\xc3\xa9.txt", 1},
+                   {"b/CAFE\xcc\x81 - Copy.txt", 1},
+                   {"c/notes.md", 1},
+                   {"d/notes.txt", 1}};
+    const std::string root = Quoted(tree.Root());
+    TRun run = RunCli("--scan " + root + " --compare name");
+    EXPECT_NE(run.Out.find("Duplicated files: 0\r\n"), std::string::npos) << run.Out;
+
+    run = RunCli("--scan " + root +
+                 " --compare name --unicode --ignore-copy-marks --equal-extensions 'jpg=jpeg'");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("Duplicated files: 3\r\n"), std::string::npos) << run.Out;
+    for (const char* key : {"\r\nreport.pdf\r\n", "\r\nimg_1.jpg\r\n", "\r\ncaf\xc3\xa9.txt\r\n"})
+        EXPECT_NE(run.Out.find(key), std::string::npos) << key << "\n" << run.Out;
+
+    run = RunCli("--scan " + root + " --compare name --ignore-extension");
+    EXPECT_NE(run.Out.find("Duplicated files: 2\r\n"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("\r\nnotes\r\n"), std::string::npos) << run.Out;
+
+    run = RunCli("--scan /x --unicode --ignore-copy-marks --ignore-extension --equal-extensions "
+                 "'tif=tiff' --save-config " +
+                 Quoted(tree / "rules.twc"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ReadBytes(tree / "rules.twc"),
+              "[Options]\r\nVersion=3\r\nCompareMode=0\r\nCaseSensitive=0\r\nIgnoreChar=\r\n"
+              "ScanPath=/x\r\nExcludePath=\r\nFileTypes=\r\nUnicodeNames=1\r\n"
+              "IgnoreCopyMarks=1\r\nIgnoreExtension=1\r\nEqualExtensions=tif=tiff\r\n\r\n");
+}
+
 TEST(CliTest, WritesTheReportToAFile) {
     TTestTree tree{{"a/x", 1}, {"b/x", 1}};
     const std::string report = tree / "report.txt";

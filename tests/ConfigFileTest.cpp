@@ -14,7 +14,9 @@
 
 void PrintTo(const TOptionRec& o, std::ostream* out) {
     *out << "{" << o.CompareMode << ", " << o.CaseSensitive << ", \"" << o.IgnoreChar << "\", \""
-         << o.ScanPath << "\", \"" << o.ExcludePath << "\", \"" << o.FileTypes << "\"}";
+         << o.ScanPath << "\", \"" << o.ExcludePath << "\", \"" << o.FileTypes << "\", "
+         << o.UnicodeNames << ", " << o.IgnoreCopyMarks << ", " << o.IgnoreExtension << ", \""
+         << o.EqualExtensions << "\"}";
 }
 
 namespace {
@@ -32,10 +34,24 @@ std::string ErrorOf(const std::function<void()>& action) {
     return "";
 }
 
+// A record of the six classic fields; the newer name rules are off.
+TOptionRec Record(int32_t compareMode, bool caseSensitive, const std::string& ignoreChar,
+                  const std::string& scanPath, const std::string& excludePath,
+                  const std::string& fileTypes) {
+    TOptionRec options;
+    options.CompareMode = compareMode;
+    options.CaseSensitive = caseSensitive;
+    options.IgnoreChar = ignoreChar;
+    options.ScanPath = scanPath;
+    options.ExcludePath = excludePath;
+    options.FileTypes = fileTypes;
+    return options;
+}
+
 // A record in which every field differs from what any file in these tests would give, so that
 // a record left alone is told apart from one that was assigned.
 TOptionRec Untouched() {
-    return {2, true, "#", "/untouched", "/untouched/x", "*.u"};
+    return Record(2, true, "#", "/untouched", "/untouched/x", "*.u");
 }
 
 // The options read from a file of that text; Untouched() when the file is not accepted, which
@@ -49,7 +65,7 @@ TOptionRec Loaded(const TTestTree& tree, const std::string& text) {
     return Untouched();
 }
 
-const TOptionRec Sample{2, true, "_", "/a;\"/b c\"", "/a/x", "*.txt;*.doc"};
+const TOptionRec Sample = Record(2, true, "_", "/a;\"/b c\"", "/a/x", "*.txt;*.doc");
 const std::string SampleText = "[Options]\r\nVersion=3\r\nCompareMode=2\r\nCaseSensitive=1\r\n"
                                "IgnoreChar=_\r\nScanPath=/a;\"/b c\"\r\nExcludePath=/a/x\r\n"
                                "FileTypes=*.txt;*.doc\r\n\r\n";
@@ -66,8 +82,8 @@ TEST(ConfigFileTest, NewFileHoldsNineLinesAndSavingAgainChangesNothing) {
 TEST(ConfigFileTest, ValuesRoundTripUnchanged) {
     const TOptionRec records[] = {
         Sample,
-        {-5, false, "=", " \"/x y\" ; /z=1 ", "", "a=b;\"c\""},
-        {7, false, "[x]", "", ";x", ""},
+        Record(-5, false, "=", " \"/x y\" ; /z=1 ", "", "a=b;\"c\""),
+        Record(7, false, "[x]", "", ";x", ""),
     };
     for (const TOptionRec& record : records) {
         TTestTree tree;
@@ -87,11 +103,11 @@ TEST(ConfigFileTest, ValuesRoundTripUnchanged) {
 
 TEST(ConfigFileTest, MissingKeysTakeTheirDefaults) {
     TTestTree tree;
-    EXPECT_EQ(Loaded(tree, "[Options]\r\nVersion=3\r\n"), (TOptionRec{0, false, "", "/", "", ""}));
+    EXPECT_EQ(Loaded(tree, "[Options]\r\nVersion=3\r\n"), Record(0, false, "", "/", "", ""));
     // Names in any letter case; a value is everything after the first "=".
     for (const char* text : {"[OPTIONS]\r\nVERSION=3\r\nSCANPATH=/s\r\nIGNORECHAR==;=\r\n",
                              "[options]\r\nversion=3\r\nscanpath=/s\r\nignorechar==;=\r\n"})
-        EXPECT_EQ(Loaded(tree, text), (TOptionRec{0, false, "=;=", "/s", "", ""})) << text;
+        EXPECT_EQ(Loaded(tree, text), Record(0, false, "=;=", "/s", "", "")) << text;
 }
 
 TEST(ConfigFileTest, VersionMustReadAsThree) {
@@ -178,9 +194,9 @@ TEST(ConfigFileTest, FirstOccurrenceIsReadAndReplaced) {
     TTestTree tree;
     const std::string text = "[Options]\r\nVersion=3\r\nScanPath\r\nScanPath=/first\r\n"
                              "ScanPath=/second\r\nFileTypes\r\n[options]\r\nFileTypes=*.later\r\n";
-    EXPECT_EQ(Loaded(tree, text), (TOptionRec{0, false, "", "/first", "", ""}));
+    EXPECT_EQ(Loaded(tree, text), Record(0, false, "", "/first", "", ""));
 
-    SaveConfigFile(tree / "in.twc", {1, false, "", "/new", "", "*.x"});
+    SaveConfigFile(tree / "in.twc", Record(1, false, "", "/new", "", "*.x"));
     EXPECT_EQ(ReadBytes(tree / "in.twc"),
               "[Options]\r\nVersion=3\r\nScanPath\r\nScanPath=/new\r\nScanPath=/second\r\n"
               "FileTypes\r\nCompareMode=1\r\nCaseSensitive=0\r\nIgnoreChar=\r\nExcludePath=\r\n"
@@ -204,6 +220,56 @@ TEST(ConfigFileTest, SavingOverAFileKeepsItsOtherContent) {
     WriteBytes(tree / "other.twc", "[General]\r\nKeep=1\r\n");
     SaveConfigFile(tree / "other.twc", Sample);
     EXPECT_EQ(ReadBytes(tree / "other.twc"), "[General]\r\nKeep=1\r\n\r\n" + SampleText);
+}
+
+// The newer name rules: a key is read when present (missing means off), and written only when
+// its rule is on or the file already has the key, so files of earlier versions stay as they were.
+TEST(ConfigFileTest, NewerNameRulesAreWrittenWhenOnOrAlreadyThere) {
+    TTestTree tree;
+    // A file of an earlier version loads with the rules off and is saved again byte for byte.
+    EXPECT_EQ(Loaded(tree, SampleText), Sample);
+    WriteBytes(tree / "old.twc", SampleText);
+    SaveConfigFile(tree / "old.twc", Sample);
+    EXPECT_EQ(ReadBytes(tree / "old.twc"), SampleText);
+
+    TOptionRec rules = Sample;
+    rules.UnicodeNames = true;
+    rules.IgnoreCopyMarks = true;
+    rules.IgnoreExtension = true;
+    rules.EqualExtensions = "jpg=jpeg;\"t f=tiff\"";
+    const std::string rulesText = SampleText.substr(0, SampleText.size() - 2) +
+                                  "UnicodeNames=1\r\nIgnoreCopyMarks=1\r\nIgnoreExtension=1\r\n"
+                                  "EqualExtensions=jpg=jpeg;\"t f=tiff\"\r\n\r\n";
+    SaveConfigFile(tree / "rules.twc", rules);
+    EXPECT_EQ(ReadBytes(tree / "rules.twc"), rulesText);
+    EXPECT_EQ(Loaded(tree, rulesText), rules);
+
+    // Turned off, the keys the file has stay, with the value for off.
+    SaveConfigFile(tree / "rules.twc", Sample);
+    EXPECT_EQ(ReadBytes(tree / "rules.twc"),
+              SampleText.substr(0, SampleText.size() - 2) +
+                  "UnicodeNames=0\r\nIgnoreCopyMarks=0\r\nIgnoreExtension=0\r\n"
+                  "EqualExtensions=\r\n\r\n");
+    EXPECT_EQ(Loaded(tree, ReadBytes(tree / "rules.twc")), Sample);
+
+    // One rule on adds its key alone, after the keys and sections the file keeps.
+    WriteBytes(tree / "one.twc", "[Options]\r\nCustom=1\r\n\r\n[Later]\r\nx=y\r\n");
+    TOptionRec one = Sample;
+    one.IgnoreExtension = true;
+    SaveConfigFile(tree / "one.twc", one);
+    EXPECT_EQ(ReadBytes(tree / "one.twc"),
+              "[Options]\r\nCustom=1\r\nVersion=3\r\nCompareMode=2\r\nCaseSensitive=1\r\n"
+              "IgnoreChar=_\r\nScanPath=/a;\"/b c\"\r\nExcludePath=/a/x\r\n"
+              "FileTypes=*.txt;*.doc\r\nIgnoreExtension=1\r\n\r\n[Later]\r\nx=y\r\n\r\n");
+
+    // Values are read as the other flags are: any nonzero number is on.
+    TOptionRec expected = Record(0, false, "", "/", "", "");
+    expected.UnicodeNames = true;
+    expected.IgnoreExtension = true;
+    expected.EqualExtensions = " a=b ";
+    EXPECT_EQ(Loaded(tree, "[Options]\r\nVersion=3\r\nunicodenames=2\r\nIgnoreCopyMarks=yes\r\n"
+                           "IGNOREEXTENSION=0x1\r\nEqualExtensions= a=b \r\n"),
+              expected);
 }
 
 TEST(ConfigFileTest, UnreadableFileIsAnError) {

@@ -21,12 +21,15 @@
 #include <cstring>
 #include <dirent.h>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unicode/normalizer2.h>
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
+#include <unicode/unistr.h>
 
 namespace {
 
@@ -53,13 +56,104 @@ std::string MessageText(uint32_t message, int32_t first, int32_t second) {
     return std::string(name) + " " + std::to_string(first) + " " + std::to_string(second);
 }
 
-// The name key, written out independently of the scan thread's own code.
-std::string LiteralKey(const std::string& name, const TOptionRec& options) {
-    if (options.CaseSensitive)
-        return name;
-    std::string key = name;
+// The newer name rules, written out independently of the scan thread's own code: UTF-8 is
+// checked by a round trip through UTF-16, Unicode forms are taken on UTF-16 strings and copy
+// marks are found with regular expressions.
+bool LiteralIsUtf8(const std::string& text) {
+    std::string back;
+    icu::UnicodeString::fromUTF8(text).toUTF8String(back);
+    return back == text;
+}
+
+std::string LiteralNfc(const std::string& text) {
+    if (!LiteralIsUtf8(text))
+        return text;
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    std::string out;
+    nfc->normalize(icu::UnicodeString::fromUTF8(text), status).toUTF8String(out);
+    return out;
+}
+
+std::string LiteralFold(const std::string& text, const TOptionRec& options) {
+    if (options.UnicodeNames && LiteralIsUtf8(text)) {
+        icu::UnicodeString folded = icu::UnicodeString::fromUTF8(text);
+        folded.foldCase(U_FOLD_CASE_DEFAULT);
+        std::string out;
+        folded.toUTF8String(out);
+        return LiteralNfc(out);
+    }
+    std::string key = text;
     std::transform(key.begin(), key.end(), key.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return key;
+}
+
+// Where the extension starts: the last dot that is not the first character.
+size_t LiteralExtensionAt(const std::string& name) {
+    const size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name.size() : dot;
+}
+
+std::string WithoutCopyMarks(const std::string& name) {
+    // The shortest non-empty rest before a mark is the longest mark that leaves something.
+    static const std::regex trailing(
+        R"(^([\s\S]+?)( \(\d+\)|\(\d+\)| - copy| - copy \(\d+\)| copy| copy \d+| \(copy\)|)"
+        R"( \(another copy\)| \(\d+(st|nd|rd|th) copy\))$)",
+        std::regex::icase);
+    static const std::regex leading(R"(^(copy of |copy \(\d+\) of )([\s\S]+)$)", std::regex::icase);
+    const size_t at = LiteralExtensionAt(name);
+    std::string stem = name.substr(0, at);
+    std::smatch match;
+    for (;;) {
+        if (std::regex_match(stem, match, trailing))
+            stem = match[1].str();
+        else if (std::regex_match(stem, match, leading))
+            stem = match[2].str();
+        else
+            return stem + name.substr(at);
+    }
+}
+
+std::string WithEqualExtensions(const std::string& name, const TOptionRec& options) {
+    const size_t at = LiteralExtensionAt(name);
+    if (at == name.size())
+        return name;
+    auto compared = [&](std::string text) {
+        if (options.UnicodeNames)
+            text = LiteralNfc(text);
+        return options.CaseSensitive ? text : LiteralFold(text, options);
+    };
+    const std::string extension = compared(name.substr(at + 1));
+    for (const std::string& set : SplitListText(options.EqualExtensions)) {
+        std::vector<std::string> members;
+        std::stringstream parts(set);
+        for (std::string member; std::getline(parts, member, '=');)
+            if (!member.empty() && member != ".")
+                members.push_back(member[0] == '.' ? member.substr(1) : member);
+        if (members.size() < 2)
+            continue;
+        for (const std::string& member : members)
+            if (compared(member) == extension)
+                return name.substr(0, at + 1) + members[0];
+    }
+    return name;
+}
+
+// The name key, written out independently of the scan thread's own code.
+std::string LiteralKey(const std::string& name, const TOptionRec& options) {
+    std::string key = name;
+    if (options.UnicodeNames)
+        key = LiteralNfc(key);
+    if (options.IgnoreCopyMarks)
+        key = WithoutCopyMarks(key);
+    if (!options.EqualExtensions.empty())
+        key = WithEqualExtensions(key, options);
+    if (options.IgnoreExtension)
+        key = key.substr(0, LiteralExtensionAt(key));
+    if (options.CaseSensitive)
+        return key;
+    key = LiteralFold(key, options);
     if (options.IgnoreChar.empty())
         return key;
     for (const std::string& entry : SplitListText(options.IgnoreChar)) {
@@ -398,7 +492,11 @@ TOptionRec RandomCase(std::mt19937& rng, TTestTree& tree, std::string& listing) 
 std::string OptionsText(const TOptionRec& options) {
     return "CompareMode " + std::to_string(options.CompareMode) + ", CaseSensitive " +
            (options.CaseSensitive ? "true" : "false") + ", IgnoreChar [" + options.IgnoreChar +
-           "], FileTypes [" + options.FileTypes + "], ScanPath [" + options.ScanPath + "]\n";
+           "], FileTypes [" + options.FileTypes + "], ScanPath [" + options.ScanPath +
+           "], UnicodeNames " + (options.UnicodeNames ? "true" : "false") + ", IgnoreCopyMarks " +
+           (options.IgnoreCopyMarks ? "true" : "false") + ", IgnoreExtension " +
+           (options.IgnoreExtension ? "true" : "false") + ", EqualExtensions [" +
+           options.EqualExtensions + "]\n";
 }
 
 // Both sides from a little before their first difference on (large scans would flood the log).
@@ -475,6 +573,98 @@ TEST(GroupingDifferentialTest, RandomTreesGroupAsTheLiteralAlgorithm) {
         EXPECT_GT(equalButNotIdentical, 300);
         EXPECT_GT(largestClass, 32);
     }
+}
+
+// The newer name rules on random trees of names that they join: Unicode forms and cases, copy
+// marks, extensions; the trees and options of the test above supply the rest.
+TEST(GroupingDifferentialTest, RandomTreesWithNameRulesGroupAsTheLiteralAlgorithm) {
+    static const char* const Names[] = {"report.pdf",
+                                        "Report (1).PDF",
+                                        "report - Copy.pdf",
+                                        "Copy of report.pdf",
+                                        "report copy 2.pdf",
+                                        "report (2nd copy).pdf",
+                                        "(1).pdf",
+                                        "Copy of (1).pdf",
+                                        "IMG_1.jpg",
+                                        "img_1.JPEG",
+                                        "IMG_1 (2).jpeg",
+                                        "img_1.tif",
+                                        "IMG_1.TIFF",
+                                        "caf\xc3\xa9.txt",
+                                        "cafe\xcc\x81.txt",
+                                        "CAF\xc3\x89 (1).TXT",
+                                        "CAFE\xcc\x81 copy.txt",
+                                        "caf\xe9 (1).txt",
+                                        "caf\xe9.txt",
+                                        "Stra\xc3\x9f"
+                                        "e.md",
+                                        "STRASSE.md",
+                                        "\xce\x9f\xce\x94\xce\x9f\xce\xa3.txt",
+                                        "\xce\xbf\xce\xb4\xce\xbf\xcf\x82.txt",
+                                        "\xc4\xb1.txt",
+                                        "\xc4\xb0.txt",
+                                        "I.txt",
+                                        "i.txt",
+                                        "J\xcc\x8c.x",
+                                        "\xc7\xb0.x",
+                                        ".bashrc",
+                                        ".bashrc (1)",
+                                        "archive.tar.gz",
+                                        "archive.tar (1).gz",
+                                        "archive (1).tar.gz",
+                                        "notes.md",
+                                        "notes.txt",
+                                        "notes",
+                                        "Notes (copy)",
+                                        "x (1) (2).txt",
+                                        "Copy of Copy of x.txt",
+                                        "x.txt",
+                                        "X_.TXT",
+                                        "a\rb (1).txt",
+                                        "a\rb.txt"};
+    static const char* const Dirs[] = {"", "a/", "a/sub/", "b/", "b/Docs/"};
+    static const char* const EqualSets[] = {
+        "", "", "jpg=jpeg;tif=tiff", ".TXT=.md=", "pdf=x;md=pdf", "jpeg=JPG;\"caf\xc3\xa9=x\""};
+    static const int64_t Sizes[] = {0, 1, 100};
+    constexpr time_t T = TTestTree::DefaultTime;
+    static const time_t Times[] = {T, T + 2, T + 7200};
+
+    TEngine engine;
+    const TLiteralOrder order;
+    int joins = 0;
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        std::mt19937 rng(seed);
+        TTestTree tree;
+        std::string listing;
+        TOptionRec options = RandomCase(rng, tree, listing);
+        std::set<std::string> made;
+        const int fileCount = 6 + static_cast<int>(rng() % 40);
+        for (int i = 0; i < fileCount; ++i) {
+            const std::string path = std::string("n/") + Pick(rng, Dirs) + Pick(rng, Names);
+            if (!made.insert(path).second)
+                continue;
+            const int64_t size = Pick(rng, Sizes);
+            const time_t time = Pick(rng, Times);
+            tree.File(path, size, time);
+            listing += "  " + path + " size " + std::to_string(size) + " time " +
+                       std::to_string(time) + "\n";
+        }
+        options.ScanPath += ";" + JoinListText({tree / "n"});
+        options.FileTypes = rng() % 2 == 0 ? "" : options.FileTypes;
+        options.UnicodeNames = rng() % 2 == 0;
+        options.IgnoreCopyMarks = rng() % 2 == 0;
+        options.IgnoreExtension = rng() % 4 == 0;
+        options.EqualExtensions = Pick(rng, EqualSets);
+        TOutcome outcome;
+        if (!SameOutcome(engine, order, options, listing, "seed " + std::to_string(seed), outcome))
+            return;
+        joins += static_cast<int>(
+                     std::count_if(outcome.Messages.begin(), outcome.Messages.end(),
+                                   [](const std::string& m) { return m.rfind("CHECK", 0) == 0; })) -
+                 1;
+    }
+    EXPECT_GT(joins, 500);
 }
 
 // The walk keeps its distinct keys in a hash table that starts small and grows as keys come in.
