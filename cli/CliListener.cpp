@@ -15,27 +15,37 @@ void TCliListener::Start() {
     FLastShown = std::chrono::steady_clock::now() - RedrawInterval;
 }
 
-void TCliListener::ShowProgress(const std::string& text, bool force) {
+bool TCliListener::RedrawDue(bool force) {
     if (FProgress == nullptr)
-        return;
+        return false;
     const auto now = std::chrono::steady_clock::now();
     if (!force && now - FLastShown < RedrawInterval)
-        return;
+        return false;
     FLastShown = now;
+    return true;
+}
+
+void TCliListener::ShowProgress(const std::string& text) {
     std::fprintf(FProgress, "\r%s\x1b[K", text.c_str());
     std::fflush(FProgress);
 }
 
 void TCliListener::ScanMessage(uint32_t message, int32_t first, int32_t second) {
-    FScanProgress.Take(message, first, second);
+    // A line shows what one message says, so only the messages that are shown are made into
+    // texts: a scan sends one for every directory and every file that joins a group.
     const TScanProgress& texts = FScanProgress;
     switch (message) {
     case WM_SCAN_PROGRESS:
-        ShowProgress(texts.TimeText() + "  " + texts.FilesText() + "  " + texts.DirectoriesText(),
-                     false);
+        if (!RedrawDue(false))
+            break;
+        FScanProgress.Take(message, first, second);
+        ShowProgress(texts.TimeText() + "  " + texts.FilesText() + "  " + texts.DirectoriesText());
         break;
     case WM_SCAN_CHECK:
-        ShowProgress(texts.TimeText() + "  " + texts.FilesText(), first == 0);
+        if (!RedrawDue(first == 0))
+            break;
+        FScanProgress.Take(message, first, second);
+        ShowProgress(texts.TimeText() + "  " + texts.FilesText());
         break;
     case WM_SCAN_DONE: {
         if (FProgress != nullptr) {

@@ -22,7 +22,10 @@ class TCliListener : public TScanListener {
     void WaitDone();
 
   private:
-    void ShowProgress(const std::string& text, bool force);
+    // Whether the progress line is shown now: there is one, and it was last drawn long enough
+    // ago (or `force`); marks it drawn.
+    bool RedrawDue(bool force);
+    void ShowProgress(const std::string& text);
 
     FILE* FProgress; // null: no progress display
     TScanProgress FScanProgress;

@@ -2,6 +2,7 @@
 
 #include "FileTimes.h"
 #include "OptionRec.h"
+#include "ScanWorkers.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,7 +15,8 @@
 
 namespace {
 
-// Below this many items one thread does the work; above it a second thread takes half.
+// Below this many items one thread does the work; above it a second thread takes half, when the
+// process may use a second CPU.
 constexpr size_t ParallelThreshold = 20000;
 // Above this many groups in one class of equal keys, a hash finds the matching group.
 constexpr size_t LinearSearchLimit = 32;
@@ -117,7 +119,7 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
     auto less = [&](const TNameCollator& collator) {
         return [&](uint32_t a, uint32_t b) { return compare(collator, a, b) < 0; };
     };
-    if (keyCount < ParallelThreshold) {
+    if (keyCount < ParallelThreshold || ScanWorkers() < 2) {
         std::sort(keys.begin(), keys.end(), less(FCollator));
     } else {
         // Two halves sorted on two threads, each with a collator of its own, then merged.
@@ -311,7 +313,7 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     std::sort(FStatFiles.begin(), FStatFiles.end());
     FStatuses.assign(FStatFiles.size(), TStatus());
     const auto statCount = static_cast<uint32_t>(FStatFiles.size());
-    if (statCount < ParallelThreshold) {
+    if (statCount < ParallelThreshold || ScanWorkers() < 2) {
         ReadStatuses(0, statCount);
     } else {
         const uint32_t middle = statCount / 2;

@@ -2,10 +2,12 @@
 
 #include "DirWalker.h"
 #include "GroupBuilder.h"
+#include "KeyPipeline.h"
 #include "ListText.h"
 #include "PendingFiles.h"
 #include "ResultRows.h"
 #include "ScanProgress.h"
+#include "ScanWorkers.h"
 
 #include <algorithm>
 #include <new>
@@ -124,12 +126,10 @@ int32_t TScanThread::RunScan() {
     TPendingFiles pending;
     FResultList.Clear();
 
-    std::vector<TWildcardMask> masks(FMasks.begin(), FMasks.end());
-    TCollector collector(FNameKeys, pending, [this](int32_t files, int32_t dirs) {
-        Send(WM_SCAN_PROGRESS, files, dirs);
-    });
-    {
-        TDirWalker walker(std::move(masks), FExcludeDirs, FStopRequested, collector);
+    auto progress = [this](int32_t files, int32_t dirs) { Send(WM_SCAN_PROGRESS, files, dirs); };
+    auto walk = [&](TWalkSink& sink) {
+        std::vector<TWildcardMask> masks(FMasks.begin(), FMasks.end());
+        TDirWalker walker(std::move(masks), FExcludeDirs, FStopRequested, sink);
         if (FaultHook != nullptr)
             FaultHook(TScanStep::Walk);
         // Only scan directories that cannot be opened are kept for the owner to report: the
@@ -137,6 +137,15 @@ int32_t TScanThread::RunScan() {
         for (const std::string& dir : FSearchDirs)
             if (const int errorCode = walker.ScanRoot(dir); errorCode != 0)
                 FResult.RootFailures.push_back({dir, errorCode});
+    };
+    if (ScanWorkers() > 1) {
+        // The name keys are built beside the walk, which then only reads directories.
+        TKeyPipeline pipeline(FNameKeys, pending, progress);
+        walk(pipeline);
+        pipeline.Finish();
+    } else {
+        TCollector collector(FNameKeys, pending, progress);
+        walk(collector);
     }
 
     pending.EndCollecting();

@@ -1,8 +1,11 @@
 #include "ScanThread.h"
 #include "ForkedChild.h"
 #include "GroupBuilder.h"
+#include "KeyPipeline.h"
 #include "RecordingListener.h"
 #include "ScanFixture.h"
+#include "ScanWorkers.h"
+#include "TestScanWorkers.h"
 #include "TestTree.h"
 
 #include <gtest/gtest.h>
@@ -300,7 +303,14 @@ void StopInOneShare(uint32_t firstItem) {
     statusScan->StopScan();
 }
 
+// Two scan workers for one test, whatever the program runs with: what they share is the test.
+struct TTwoWorkers {
+    TTwoWorkers() { SetScanWorkers(2); }
+    ~TTwoWorkers() { SetScanWorkers(TestScanWorkers()); }
+};
+
 TEST(ScanThreadTest, StopWhileReadingSizesAndTimesEndsWithoutGroups) {
+    const TTwoWorkers twoWorkers;
     // A few files on one thread; and enough files that the statuses are read on two threads,
     // each key's two names ("k00001.txt", "k00001_.txt") standing side by side in the reading.
     TTestTree few{{"a/x.txt"}, {"b/x.txt"}, {"c/y.txt"}, {"d/y.txt"}};
@@ -454,6 +464,7 @@ TEST(ScanThreadTest, AFailureOnEitherCoreOfTheStatusPhaseEndsTheScan) {
         tree.File("a/" + std::to_string(i));
         tree.File("b/" + std::to_string(i));
     }
+    const TTwoWorkers twoWorkers;
     TScan scan;
     TGroupBuilder::StatusesHook = FailOneShare;
     for (const bool scanThreadShare : {true, false}) {
@@ -466,6 +477,26 @@ TEST(ScanThreadTest, AFailureOnEitherCoreOfTheStatusPhaseEndsTheScan) {
     TGroupBuilder::StatusesHook = nullptr;
     ASSERT_TRUE(scan.Run(Options(tree.Root())));
     EXPECT_EQ(scan.Last().Rows.size(), static_cast<size_t>(Names));
+    EXPECT_EQ(scan.Last().Failure, "");
+}
+
+// With two workers the name keys are built on a second thread; its failure ends the scan as a
+// failure of the walk would, once the walk is over, and the next scan starts afresh.
+TEST(ScanThreadTest, AFailureWhileBuildingTheKeysBesideTheWalkEndsTheScan) {
+    TTestTree tree;
+    for (int i = 0; i < 9000; ++i) // more than one batch of names
+        tree.File((i % 2 == 0 ? "a/" : "b/") + std::to_string(i / 2));
+    const TTwoWorkers twoWorkers;
+    TScan scan;
+    TKeyPipeline::StoreHook = [] { throw std::bad_alloc(); };
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    EXPECT_EQ(scan.Listener.Messages().back(), (TRecordedMessage{WM_SCAN_DONE, 0, 0}));
+    EXPECT_TRUE(scan.Last().Rows.empty());
+    EXPECT_EQ(scan.Last().Failure, "Out of memory");
+
+    TKeyPipeline::StoreHook = nullptr;
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    EXPECT_EQ(scan.Last().Rows.size(), size_t{4500});
     EXPECT_EQ(scan.Last().Failure, "");
 }
 
