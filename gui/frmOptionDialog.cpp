@@ -19,6 +19,8 @@
 #include <QTextBlock>
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -193,9 +195,21 @@ void TfrmOptionDialog::acOpenConfigExecute() {
     if (!TDesktop::Current().GetOpenFileName(this, dialog))
         return;
     FConfigFileName = dialog.FileName;
-    // A file that is not accepted empties every control.
-    SetOptions(LoadConfigFile(EncodedName(FConfigFileName)).Options);
+    // A file that is not accepted empties every control, and the user is told why.
+    const TLoadedConfig loaded = LoadConfigFile(EncodedName(FConfigFileName));
+    SetOptions(loaded.Options);
     UpdateCaption();
+    if (!loaded.Accepted)
+        TDesktop::Current().ShowMessage(this, ConfigRefusalText(FConfigFileName));
+}
+
+QString TfrmOptionDialog::ConfigRefusalText(const QString& fileName) {
+    const std::string name = EncodedName(fileName);
+    struct stat info {};
+    if (stat(name.c_str(), &info) != 0)
+        return ShownText(name) + " does not exist.";
+    return ShownText(name + " is not a Twinseek configuration file (version " +
+                     std::to_string(ConfigFileVersion) + " expected).");
 }
 
 void TfrmOptionDialog::acSaveConfigExecute() {

@@ -36,8 +36,9 @@ class TRecordingDesktop : public TDesktop {
   public:
     QStringList Answers;
     QList<TFileDialog> Offers;
+    QStringList Messages;
     void ShowErrorReport(QWidget*, const QString&) override {}
-    void ShowMessage(QWidget*, const QString&) override {}
+    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
     bool GetOpenFileName(QWidget*, TFileDialog& dialog) override { return Answer(dialog); }
     bool GetSaveFileName(QWidget*, TFileDialog& dialog) override { return Answer(dialog); }
 
@@ -476,6 +477,7 @@ class OptionDialogTest : public QObject {
         QTest::addColumn<TOptionRec>("shown");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("message"); // what the user is told; %1: the file
         const QByteArray keys =
             "CompareMode=1\r\nCaseSensitive=1\r\nIgnoreChar=-\r\nScanPath=/data\r\n"
             "ExcludePath=/data/tmp\r\nFileTypes=*.txt\r\n";
@@ -485,26 +487,37 @@ class OptionDialogTest : public QObject {
                               << "[Options]\r\nVersion=3\r\n" + keys
                               << Options(1, true, "-", "/data", "/data/tmp", "*.txt")
                               << "Options [work.twc]"
+                              << ""
                               << "";
         QTest::newRow("open, other version")
             << false << "old.twc"
             << "[Options]\r\nVersion=2\r\n" + keys << empty << "Options [old.twc]"
-            << "";
+            << ""
+            << "%1 is not a Twinseek configuration file (version 3 expected).";
+        QTest::newRow("open, not a configuration file")
+            << false << "text.twc" << QByteArray("just text\n") << empty << "Options [text.twc]"
+            << ""
+            << "%1 is not a Twinseek configuration file (version 3 expected).";
         QTest::newRow("open, missing")
             << false << "gone.twc" << QByteArray() << empty << "Options [gone.twc]"
-            << "";
+            << ""
+            << "%1 does not exist.";
         QTest::newRow("open, cancelled")
             << false << "" << QByteArray() << before << "Options [before.twc]"
+            << ""
             << "";
         QTest::newRow("open a directory")
             << false << "folder.twc" << QByteArray() << before << "Options [before.twc]"
-            << "Cannot open file ";
+            << "Cannot open file "
+            << "";
         QTest::newRow("save") << true << "saved.twc" << QByteArray() << before
                               << "Options [saved.twc]"
+                              << ""
                               << "";
         QTest::newRow("save into a missing directory")
             << true << "missing/x.twc" << QByteArray() << before << "Options [before.twc]"
-            << "Cannot create file ";
+            << "Cannot create file "
+            << "";
     }
 
     // What opening or saving a configuration file leaves in the dialog. An error ends the
@@ -516,6 +529,7 @@ class OptionDialogTest : public QObject {
         QFETCH(TOptionRec, shown);
         QFETCH(QString, caption);
         QFETCH(QString, error);
+        QFETCH(QString, message);
         QVERIFY(MakeDir("folder.twc"));
         QFile file(WorkPath(name));
         QVERIFY(content.isNull() ||
@@ -539,6 +553,9 @@ class OptionDialogTest : public QObject {
             raised = failure.what();
         }
         QCOMPARE(raised, error.isEmpty() ? QString() : error + WorkPath(name));
+        // A file that was opened but not accepted is named once, with the reason.
+        QCOMPARE(FDesktop.Messages,
+                 message.isEmpty() ? QStringList() : QStringList{message.arg(WorkPath(name))});
         QCOMPARE(Fields(dialog.GetOptions()), Fields(shown));
         QCOMPARE(dialog.windowTitle(), caption);
         QCOMPARE(dialog.FConfigFileName, WorkPath(name.isEmpty() ? "before.twc" : name));
