@@ -19,6 +19,8 @@
 #include <QTextBlock>
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -54,6 +56,17 @@ TfrmOptionDialog::TfrmOptionDialog(QWidget* parent)
     FUi->bExcludeDir->setDefaultAction(FUi->acEditExcludeDir);
     FUi->bIncludeDir->setToolButtonStyle(Qt::ToolButtonTextOnly);
     FUi->bExcludeDir->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // A tool bar's buttons take no focus of their own; these two are reached with Tab after
+    // Cancel, as they are read: above the options.
+    QWidget* openConfig = FUi->ToolBar1->widgetForAction(FUi->acOpenConfig);
+    QWidget* saveConfig = FUi->ToolBar1->widgetForAction(FUi->acSaveConfig);
+    openConfig->setObjectName("bOpenConfig");
+    saveConfig->setObjectName("bSaveConfig");
+    for (QWidget* button : {openConfig, saveConfig})
+        button->setFocusPolicy(Qt::TabFocus);
+    setTabOrder(FUi->BitBtn2, openConfig);
+    setTabOrder(openConfig, saveConfig);
+    setTabOrder(saveConfig, FUi->rbCompare0);
     QPalette palette = FUi->memIgnoreChar->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     FUi->memIgnoreChar->setPalette(palette);
@@ -82,6 +95,8 @@ TfrmOptionDialog::TfrmOptionDialog(QWidget* parent)
             &TfrmOptionDialog::acEditExcludeDirExecute);
     // The ignore characters apply only when names are compared without regard to case.
     connect(FUi->cbCaseSensitive, &QCheckBox::toggled, this, &TfrmOptionDialog::ActionListUpdate);
+    // Equal extensions do not matter while every extension is left out.
+    connect(FUi->cbIgnoreExtension, &QCheckBox::toggled, this, &TfrmOptionDialog::ActionListUpdate);
     ActionListUpdate();
     FUi->BitBtn1->setFocus();
 }
@@ -104,6 +119,10 @@ void TfrmOptionDialog::SetOptions(const TOptionRec& options) {
     FUi->edIncludeDir->setText(DecodedName(options.ScanPath));
     FUi->edExcludeDir->setText(DecodedName(options.ExcludePath));
     FUi->edFileTypes->setText(DecodedName(options.FileTypes));
+    FUi->cbUnicodeNames->setChecked(options.UnicodeNames);
+    FUi->cbIgnoreCopyMarks->setChecked(options.IgnoreCopyMarks);
+    FUi->cbIgnoreExtension->setChecked(options.IgnoreExtension);
+    FUi->edEqualExtensions->setText(DecodedName(options.EqualExtensions));
     ActionListUpdate();
 }
 
@@ -115,6 +134,10 @@ TOptionRec TfrmOptionDialog::GetOptions() const {
     options.ScanPath = EncodedName(FUi->edIncludeDir->text());
     options.ExcludePath = EncodedName(FUi->edExcludeDir->text());
     options.FileTypes = EncodedName(FUi->edFileTypes->text());
+    options.UnicodeNames = FUi->cbUnicodeNames->isChecked();
+    options.IgnoreCopyMarks = FUi->cbIgnoreCopyMarks->isChecked();
+    options.IgnoreExtension = FUi->cbIgnoreExtension->isChecked();
+    options.EqualExtensions = EncodedName(FUi->edEqualExtensions->text());
     return options;
 }
 
@@ -143,6 +166,9 @@ void TfrmOptionDialog::ActionListUpdate() {
     const bool ignoring = !FUi->cbCaseSensitive->isChecked();
     FUi->laIgnoreChar->setEnabled(ignoring);
     FUi->edIgnoreChar->setEnabled(ignoring);
+    const bool extensions = !FUi->cbIgnoreExtension->isChecked();
+    FUi->laEqualExtensions->setEnabled(extensions);
+    FUi->edEqualExtensions->setEnabled(extensions);
 }
 
 void TfrmOptionDialog::acEditIncludeDirExecute() {
@@ -169,9 +195,21 @@ void TfrmOptionDialog::acOpenConfigExecute() {
     if (!TDesktop::Current().GetOpenFileName(this, dialog))
         return;
     FConfigFileName = dialog.FileName;
-    // A file that is not accepted empties every control.
-    SetOptions(LoadConfigFile(EncodedName(FConfigFileName)).Options);
+    // A file that is not accepted empties every control, and the user is told why.
+    const TLoadedConfig loaded = LoadConfigFile(EncodedName(FConfigFileName));
+    SetOptions(loaded.Options);
     UpdateCaption();
+    if (!loaded.Accepted)
+        TDesktop::Current().ShowMessage(this, ConfigRefusalText(FConfigFileName));
+}
+
+QString TfrmOptionDialog::ConfigRefusalText(const QString& fileName) {
+    const std::string name = EncodedName(fileName);
+    struct stat info {};
+    if (stat(name.c_str(), &info) != 0)
+        return ShownText(name) + " does not exist.";
+    return ShownText(name + " is not a Twinseek configuration file (version " +
+                     std::to_string(ConfigFileVersion) + " expected).");
 }
 
 void TfrmOptionDialog::acSaveConfigExecute() {

@@ -41,6 +41,9 @@ class TfrmOptionDialog : public QDialog {
     // Where the configuration dialogs open: the program's folder when it is writable, else
     // the home folder.
     static QString ConfigDirectory();
+    // Why a configuration file was not accepted, naming it: it does not exist, or it is not
+    // one of ours in the version this program reads.
+    static QString ConfigRefusalText(const QString& fileName);
 
   protected:
     void showEvent(QShowEvent* event) override;

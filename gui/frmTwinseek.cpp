@@ -102,9 +102,16 @@ void TfrmTwinseek::LoadSettings() {
     FConfigFileName = QFile::decodeName(QByteArray::fromStdString(ReadSettingsConfigFileName()));
     if (FConfigFileName.isEmpty())
         return;
-    // A file that is not accepted leaves every option empty.
-    FOptions = LoadConfigFile(QFile::encodeName(FConfigFileName).toStdString()).Options;
+    // A file that is not accepted leaves every option empty; once the window is on screen, a
+    // message says which file could not be used and why.
+    const TLoadedConfig loaded = LoadConfigFile(QFile::encodeName(FConfigFileName).toStdString());
+    FOptions = loaded.Options;
     setWindowTitle(TitleFor(FConfigFileName));
+    if (!loaded.Accepted)
+        QTimer::singleShot(0, this,
+                           [this, text = TfrmOptionDialog::ConfigRefusalText(FConfigFileName)] {
+                               TDesktop::Current().ShowMessage(this, text);
+                           });
 }
 
 void TfrmTwinseek::SetConfigFileName(const QString& fileName) {

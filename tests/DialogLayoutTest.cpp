@@ -9,11 +9,16 @@
 #include "ui_frmDirSelectionList.h"
 #include "ui_frmOptionDialog.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBoxLayout>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QScrollBar>
 #include <QStyleOptionGroupBox>
+#include <QTextBlock>
 #include <QtTest>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -50,6 +55,27 @@ QRect TitleRect(const QGroupBox& group) {
                                          &group);
 }
 
+// Where a label's text ends, from the label's left edge: measured in its font, after its
+// indent and margin, without the "&" that marks its shortcut.
+int TextEnd(const QLabel& label) {
+    QString text = label.text();
+    text.replace("&&", "\x01").remove('&').replace('\x01', '&');
+    const int indent = std::max(label.indent(), 0);
+    return label.contentsRect().left() + label.margin() + indent +
+           label.fontMetrics().horizontalAdvance(text);
+}
+
+// What a read-only text needs to show all its lines unscrolled, in its own font.
+QSize WholeTextSize(QPlainTextEdit& text) {
+    QAbstractTextDocumentLayout* layout = text.document()->documentLayout();
+    qreal height = 0;
+    for (QTextBlock block = text.document()->begin(); block.isValid(); block = block.next())
+        height += layout->blockBoundingRect(block).height();
+    const qreal margin = text.document()->documentMargin();
+    return QSize(static_cast<int>(std::ceil(layout->documentSize().width())),
+                 static_cast<int>(std::ceil(height + 2 * margin)));
+}
+
 // Everything wrong with the places of the dialog's controls as they are now; empty when none.
 QString LayoutFaults(QDialog& dialog) {
     QStringList faults;
@@ -69,11 +95,35 @@ QString LayoutFaults(QDialog& dialog) {
             containers << group;
         }
         // A read-only text explains; it is no use when the user has to scroll it.
-        if (auto* text = qobject_cast<QPlainTextEdit*>(widget);
-            text && text->isReadOnly() &&
-            (text->horizontalScrollBar()->maximum() > 0 ||
-             text->verticalScrollBar()->maximum() > 0))
-            faults << NameOf(widget) + " does not show its whole text";
+        if (auto* text = qobject_cast<QPlainTextEdit*>(widget); text && text->isReadOnly()) {
+            const QSize whole = WholeTextSize(*text);
+            if (text->horizontalScrollBar()->maximum() > 0 ||
+                text->verticalScrollBar()->maximum() > 0 ||
+                text->horizontalScrollBar()->isVisible() ||
+                text->verticalScrollBar()->isVisible() ||
+                whole.width() > text->viewport()->width() ||
+                whole.height() > text->viewport()->height())
+                faults << NameOf(widget) + " does not show its whole text: it needs " +
+                              Text(whole) + " in " + Text(text->viewport()->size());
+        }
+        // A label's text ends inside the label and before the control it names, when that
+        // control stands to its right.
+        if (auto* label = qobject_cast<QLabel*>(widget); label && !label->text().isEmpty()) {
+            const int end = TextEnd(*label);
+            if (end > label->contentsRect().right() + 1)
+                faults << NameOf(widget) + "'s text ends at " + QString::number(end) +
+                              ", beyond the label";
+            QWidget* buddy = label->buddy();
+            if (buddy != nullptr && buddy->isVisibleTo(&dialog)) {
+                const QRect place(buddy->mapTo(&dialog, QPoint(0, 0)) -
+                                      label->mapTo(&dialog, QPoint(0, 0)),
+                                  buddy->size());
+                const bool besides =
+                    place.left() > 0 && place.top() < label->height() && place.bottom() >= 0;
+                if (besides && end > place.left())
+                    faults << NameOf(buddy) + " covers the end of " + NameOf(widget);
+            }
+        }
         if (needed.isValid() &&
             (widget->width() < needed.width() || widget->height() < needed.height()))
             faults << NameOf(widget) + " is " + Text(widget->size()) + ", its text needs " +
@@ -140,7 +190,7 @@ class DialogLayoutTest : public QObject {
         } dialogs[] = {
             {"options",
              {419, 347},
-             {"edFileTypes", "edIncludeDir", "edExcludeDir", "memIgnoreChar"},
+             {"edFileTypes", "edIncludeDir", "edExcludeDir", "memIgnoreChar", "edEqualExtensions"},
              {"memIgnoreChar"}},
             {"directory list", {347, 258}, {"lbSelectedDir"}, {"lbSelectedDir"}},
             {"clean up", {460, 420}, {"edKeepBelow", "edProtected", "lbPreview"}, {"lbPreview"}}};
@@ -218,6 +268,25 @@ class DialogLayoutTest : public QObject {
         QLabel* label = form.laIgnoreChar;
         QCOMPARE(label->x() + label->contentsRect().left() + label->indent(),
                  form.cbCaseSensitive->x() + text.left());
+    }
+
+    // The screen scale changes the pixels a font takes, and with them every text's width; the
+    // checks above run again in a program of their own started at scale 2.
+    void captionsFitAtScaleTwo() {
+        if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2")
+            QSKIP("this is the run at scale 2");
+        QProcess run;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_SCALE_FACTOR", "2");
+        run.setProcessEnvironment(environment);
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(QCoreApplication::applicationFilePath(),
+                  {"captionsFit", "ignoreCaptionUnderCheckBoxText", "roomForAnotherGroup"});
+        QVERIFY(run.waitForFinished(120000));
+        const QByteArray output = run.readAll();
+        QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
+                 output.constData());
+        QVERIFY2(output.contains(" 0 failed") && !output.contains(" 0 passed"), output.constData());
     }
 
     // A further group of options goes into the options' own layout: it comes below the

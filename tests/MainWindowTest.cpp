@@ -43,8 +43,13 @@ class TRecordingDesktop : public TDesktop {
   public:
     QStringList Errors;
     QStringList Messages;
+    // For each message, whether its window was on screen when it came.
+    QList<bool> MessageOverShownWindow;
     void ShowErrorReport(QWidget*, const QString& text) override { Errors << text; }
-    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
+    void ShowMessage(QWidget* parent, const QString& text) override {
+        Messages << text;
+        MessageOverShownWindow << (parent != nullptr && parent->window()->isVisible());
+    }
 };
 
 // Ends the test program when a call that cannot be interrupted from the event loop (a
@@ -156,6 +161,7 @@ class MainWindowTest : public QObject {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("options");
         QTest::addColumn<bool>("reportsError");
+        QTest::addColumn<QString>("message"); // told once the window shows; %1: the file
         TOptionRec defaults;
         defaults.ScanPath = "/tmp";
         TOptionRec fromFile;
@@ -166,19 +172,24 @@ class MainWindowTest : public QObject {
         fromFile.ExcludePath = "/data/old";
         fromFile.FileTypes = "*.txt";
         QTest::newRow("no settings file")
-            << QByteArray() << "Twin Seek" << Describe(defaults) << false;
+            << QByteArray() << "Twin Seek" << Describe(defaults) << false << "";
         QTest::newRow("valid configuration")
             << QByteArray(
                    "[Options]\r\nVersion=3\r\nCompareMode=2\r\nCaseSensitive=1\r\nIgnoreChar=_\r\n"
                    "ScanPath=/data;/more data\r\nExcludePath=/data/old\r\nFileTypes=*.txt\r\n\r\n")
-            << "Twin Seek [work.twc]" << Describe(fromFile) << false;
+            << "Twin Seek [work.twc]" << Describe(fromFile) << false << "";
         QTest::newRow("deleted configuration")
-            << QByteArray("-") << "Twin Seek [work.twc]" << Describe(TOptionRec()) << false;
+            << QByteArray("-") << "Twin Seek [work.twc]" << Describe(TOptionRec()) << false
+            << "%1 does not exist.";
+        QTest::newRow("configuration of another version")
+            << QByteArray("[Options]\r\nVersion=2\r\nCompareMode=2\r\n") << "Twin Seek [work.twc]"
+            << Describe(TOptionRec()) << false
+            << "%1 is not a Twinseek configuration file (version 3 expected).";
         QTest::newRow("configuration that cannot be read")
-            << QByteArray("/") << "Twin Seek" << Describe(defaults) << true;
+            << QByteArray("/") << "Twin Seek" << Describe(defaults) << true << "";
         // Opened as a file, a pipe without a writer would keep the window from ever appearing.
         QTest::newRow("configuration that is a pipe")
-            << QByteArray("|") << "Twin Seek" << Describe(defaults) << true;
+            << QByteArray("|") << "Twin Seek" << Describe(defaults) << true << "";
     }
 
     void startUpReadsTheSettings() {
@@ -186,6 +197,7 @@ class MainWindowTest : public QObject {
         QFETCH(QString, title);
         QFETCH(QString, options);
         QFETCH(bool, reportsError);
+        QFETCH(QString, message);
         const QString configPath = WorkPath("work.twc");
         if (config == "/")
             QVERIFY(QDir().mkdir(configPath));
@@ -206,6 +218,20 @@ class MainWindowTest : public QObject {
         for (const QString& error : FDesktop.Errors)
             shown << ErrorReportText(error);
         QCOMPARE(shown, errors);
+
+        // A file that cannot be used is named once, after the window has appeared: the
+        // message waits for the event loop, and calls queued after it have run.
+        QVERIFY(FDesktop.Messages.isEmpty());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        bool queuedLater = false;
+        QTimer::singleShot(0, &window, [&] { queuedLater = true; });
+        QVERIFY(QTest::qWaitFor([&] { return queuedLater; }, 5000));
+        QCOMPARE(FDesktop.Messages,
+                 message.isEmpty() ? QStringList() : QStringList{message.arg(configPath)});
+        QCOMPARE(FDesktop.MessageOverShownWindow, QList<bool>(FDesktop.Messages.size(), true));
+        QCOMPARE(Describe(window.Options()), options);
+        FDesktop.Messages.clear();
     }
 
     void closingWritesTheSettingsFile() {

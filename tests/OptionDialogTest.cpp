@@ -21,6 +21,7 @@
 #include <QFileSystemModel>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -35,8 +36,9 @@ class TRecordingDesktop : public TDesktop {
   public:
     QStringList Answers;
     QList<TFileDialog> Offers;
+    QStringList Messages;
     void ShowErrorReport(QWidget*, const QString&) override {}
-    void ShowMessage(QWidget*, const QString&) override {}
+    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
     bool GetOpenFileName(QWidget*, TFileDialog& dialog) override { return Answer(dialog); }
     bool GetSaveFileName(QWidget*, TFileDialog& dialog) override { return Answer(dialog); }
 
@@ -77,12 +79,31 @@ class TModalWatch {
     bool FFound = false;
 };
 
+// A record of the six options the dialog has always had; the further name rules stay off.
+TOptionRec Options(int32_t mode, bool caseSensitive, const char* ignore, const char* scan,
+                   const char* exclude, const char* types) {
+    TOptionRec options;
+    options.CompareMode = mode;
+    options.CaseSensitive = caseSensitive;
+    options.IgnoreChar = ignore;
+    options.ScanPath = scan;
+    options.ExcludePath = exclude;
+    options.FileTypes = types;
+    return options;
+}
+
 // The fields of an options record, for comparisons that show what differs.
 QStringList Fields(const TOptionRec& o) {
-    return {
-        QString::number(o.CompareMode),        o.CaseSensitive ? "case sensitive" : "ignoring case",
-        QString::fromStdString(o.IgnoreChar),  QString::fromStdString(o.ScanPath),
-        QString::fromStdString(o.ExcludePath), QString::fromStdString(o.FileTypes)};
+    return {QString::number(o.CompareMode),
+            o.CaseSensitive ? "case sensitive" : "ignoring case",
+            QString::fromStdString(o.IgnoreChar),
+            QString::fromStdString(o.ScanPath),
+            QString::fromStdString(o.ExcludePath),
+            QString::fromStdString(o.FileTypes),
+            o.UnicodeNames ? "unicode names" : "byte names",
+            o.IgnoreCopyMarks ? "ignoring copy marks" : "keeping copy marks",
+            o.IgnoreExtension ? "ignoring extensions" : "keeping extensions",
+            QString::fromStdString(o.EqualExtensions)};
 }
 
 QStringList Items(const QListWidget& list) {
@@ -207,10 +228,15 @@ class OptionDialogTest : public QObject {
         QTest::addColumn<bool>("editor");
         QTest::addColumn<QStringList>("tabOrder");
         QTest::addColumn<QString>("help");
-        QTest::newRow("options") << false
-                                 << QStringList{"BitBtn1",         "BitBtn2",      "rgOptions",
-                                                "edFileTypes",     "edIncludeDir", "edExcludeDir",
-                                                "cbCaseSensitive", "edIgnoreChar", "memIgnoreChar"}
+        QTest::newRow("options") << false << QStringList{"BitBtn1",           "BitBtn2",
+                                                         "bOpenConfig",       "bSaveConfig",
+                                                         "rgOptions",         "edFileTypes",
+                                                         "edIncludeDir",      "bIncludeDir",
+                                                         "edExcludeDir",      "bExcludeDir",
+                                                         "cbCaseSensitive",   "edIgnoreChar",
+                                                         "memIgnoreChar",     "cbUnicodeNames",
+                                                         "cbIgnoreCopyMarks", "cbIgnoreExtension",
+                                                         "edEqualExtensions"}
                                  << "options.html#context-2";
         QTest::newRow("directory list")
             << true << QStringList{"OKBtn", "CancelBtn", "lbSelectedDir", "bAdd", "bDelete"}
@@ -223,7 +249,7 @@ class OptionDialogTest : public QObject {
         QFETCH(QStringList, tabOrder);
         QFETCH(QString, help);
         TfrmOptionDialog options;
-        options.SetOptions(TOptionRec{1, false, "", "/tmp", "", ""});
+        options.SetOptions(Options(1, false, "", "/tmp", "", ""));
         TfrmDirSelectionList list;
         list.SetEntries({"/a", "/b"});
         list.Form().lbSelectedDir->item(1)->setSelected(true); // else Delete is disabled
@@ -264,9 +290,9 @@ class OptionDialogTest : public QObject {
         QFETCH(int, modeBack);
         TfrmOptionDialog dialog;
         const Ui::TfrmOptionDialog& form = dialog.Form();
-        dialog.SetOptions(TOptionRec{1, false, "", "", "", ""});
-        const TOptionRec in{mode,      true,         "_;\" \"", "/tmp/M\xC3\xBCll;\"/a b\"",
-                            " /x , y", "*.txt,*.doc"};
+        dialog.SetOptions(Options(1, false, "", "", "", ""));
+        const TOptionRec in =
+            Options(mode, true, "_;\" \"", "/tmp/M\xC3\xBCll;\"/a b\"", " /x , y", "*.txt,*.doc");
         dialog.SetOptions(in);
         QString shown;
         for (QRadioButton* button :
@@ -276,7 +302,7 @@ class OptionDialogTest : public QObject {
         QVERIFY(form.cbCaseSensitive->isChecked());
         QCOMPARE((QStringList{form.edIgnoreChar->text(), form.edIncludeDir->text(),
                               form.edExcludeDir->text(), form.edFileTypes->text()}),
-                 Fields(in).mid(2));
+                 Fields(in).mid(2, 4));
         TOptionRec expected = in;
         expected.CompareMode = modeBack;
         QCOMPARE(Fields(dialog.GetOptions()), Fields(expected));
@@ -285,7 +311,7 @@ class OptionDialogTest : public QObject {
     void caseSensitiveDisablesIgnoreCharacters() {
         TfrmOptionDialog dialog;
         const Ui::TfrmOptionDialog& form = dialog.Form();
-        dialog.SetOptions(TOptionRec{0, false, "_;-", "/tmp", "", ""});
+        dialog.SetOptions(Options(0, false, "_;-", "/tmp", "", ""));
         QVERIFY(form.laIgnoreChar->isEnabled() && form.edIgnoreChar->isEnabled());
         form.cbCaseSensitive->click();
         QVERIFY(!form.laIgnoreChar->isEnabled());
@@ -294,8 +320,154 @@ class OptionDialogTest : public QObject {
         form.cbCaseSensitive->click();
         QVERIFY(form.laIgnoreChar->isEnabled() && form.edIgnoreChar->isEnabled());
         QCOMPARE(form.edIgnoreChar->text(), QString("_;-"));
-        dialog.SetOptions(TOptionRec{0, true, "x", "/tmp", "", ""});
+        dialog.SetOptions(Options(0, true, "x", "/tmp", "", ""));
         QVERIFY(!form.laIgnoreChar->isEnabled() && !form.edIgnoreChar->isEnabled());
+    }
+
+    // The group of further name rules below the other options: its captions, a tip of one line
+    // for each control, and a place in the options' own layout.
+    void nameRuleControls() {
+        TfrmOptionDialog dialog;
+        const Ui::TfrmOptionDialog& form = dialog.Form();
+        QCOMPARE(form.gbNameRules->title(), QString("More name rules"));
+        QCOMPARE((QStringList{form.cbUnicodeNames->text(), form.cbIgnoreCopyMarks->text(),
+                              form.cbIgnoreExtension->text(), form.laEqualExtensions->text()}),
+                 (QStringList{"&Unicode names", "Ignore copy &marks", "Ignore e&xtension",
+                              "E&qual extensions:"}));
+        QCOMPARE(form.laEqualExtensions->buddy(), form.edEqualExtensions);
+        QCOMPARE(form.edEqualExtensions->placeholderText(), QString("jpg=jpeg;tif=tiff"));
+        for (QWidget* control :
+             std::initializer_list<QWidget*>{form.cbUnicodeNames, form.cbIgnoreCopyMarks,
+                                             form.cbIgnoreExtension, form.edEqualExtensions}) {
+            const QString tip = control->toolTip();
+            QVERIFY2(!tip.isEmpty() && !tip.contains('\n'), qPrintable(control->objectName()));
+        }
+        auto* options = dialog.findChild<QVBoxLayout*>("OptionsLayout");
+        QVERIFY(options != nullptr);
+        QCOMPARE(options->indexOf(form.gbNameRules), options->count() - 1);
+        QCOMPARE(options->indexOf(form.memIgnoreChar), options->count() - 2);
+    }
+
+    // Every underlined letter of the dialog leads to one control only.
+    void shortcutLettersDiffer() {
+        TfrmOptionDialog dialog;
+        QStringList letters;
+        for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+            QString text;
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                text = label->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+                text = button->text();
+            const qsizetype at = text.remove("&&").indexOf('&');
+            if (at >= 0 && at + 1 < text.size())
+                letters << text.mid(at + 1, 1).toLower();
+        }
+        QCOMPARE(letters.size(), 9);
+        letters.removeDuplicates();
+        QCOMPARE(letters.size(), 9);
+
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::keyClick(&dialog, Qt::Key_Q, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), dialog.Form().edEqualExtensions);
+    }
+
+    void nameRulesInAndOut_data() {
+        QTest::addColumn<TOptionRec>("in");
+        const TOptionRec base = Options(1, false, "_", "/data", "", "*.jpg");
+        const auto with = [&](const std::function<void(TOptionRec&)>& change) {
+            TOptionRec options = base;
+            change(options);
+            return options;
+        };
+        QTest::newRow("none") << base;
+        QTest::newRow("unicode names") << with([](TOptionRec& o) { o.UnicodeNames = true; });
+        QTest::newRow("copy marks") << with([](TOptionRec& o) { o.IgnoreCopyMarks = true; });
+        QTest::newRow("extension") << with([](TOptionRec& o) { o.IgnoreExtension = true; });
+        QTest::newRow("equal extensions")
+            << with([](TOptionRec& o) { o.EqualExtensions = "jpg=jpeg;tif=tiff"; });
+        // Letters beyond ASCII and blanks around the sets come back as they went.
+        QTest::newRow("all four") << with([](TOptionRec& o) {
+            o.UnicodeNames = o.IgnoreCopyMarks = o.IgnoreExtension = true;
+            o.EqualExtensions = " jpg = jpeg ; \xC3\xA9t=\xC3\xA9te;";
+        });
+    }
+
+    // The four name rules reach the controls and come back, whatever the controls held before.
+    void nameRulesInAndOut() {
+        QFETCH(TOptionRec, in);
+        TfrmOptionDialog dialog;
+        const Ui::TfrmOptionDialog& form = dialog.Form();
+        TOptionRec before = in;
+        before.UnicodeNames = !in.UnicodeNames;
+        before.IgnoreCopyMarks = !in.IgnoreCopyMarks;
+        before.IgnoreExtension = !in.IgnoreExtension;
+        before.EqualExtensions = "x=y";
+        dialog.SetOptions(before);
+        dialog.SetOptions(in);
+        QCOMPARE((QList<bool>{form.cbUnicodeNames->isChecked(), form.cbIgnoreCopyMarks->isChecked(),
+                              form.cbIgnoreExtension->isChecked()}),
+                 (QList<bool>{in.UnicodeNames, in.IgnoreCopyMarks, in.IgnoreExtension}));
+        QCOMPARE(form.edEqualExtensions->text(), DecodedName(in.EqualExtensions));
+        QCOMPARE(Fields(dialog.GetOptions()), Fields(in));
+        QVERIFY(dialog.GetOptions() == in);
+    }
+
+    // With the defaults, and with an empty record, the dialog gives back exactly what it got.
+    void defaultsComeBackUnchanged() {
+        for (const TOptionRec& record : {DefaultOptions(), TOptionRec()}) {
+            TfrmOptionDialog dialog;
+            dialog.SetOptions(record);
+            QCOMPARE(Fields(dialog.GetOptions()), Fields(record));
+            QVERIFY(dialog.GetOptions() == record);
+        }
+    }
+
+    // Equal extensions do not matter while extensions are ignored; their text stays.
+    void ignoreExtensionDisablesEqualExtensions() {
+        TfrmOptionDialog dialog;
+        const Ui::TfrmOptionDialog& form = dialog.Form();
+        TOptionRec options = Options(0, false, "", "/tmp", "", "");
+        options.EqualExtensions = "jpg=jpeg";
+        dialog.SetOptions(options);
+        QVERIFY(form.laEqualExtensions->isEnabled() && form.edEqualExtensions->isEnabled());
+        form.cbIgnoreExtension->click();
+        QVERIFY(!form.laEqualExtensions->isEnabled() && !form.edEqualExtensions->isEnabled());
+        QCOMPARE(dialog.GetOptions().EqualExtensions, std::string("jpg=jpeg"));
+        form.cbIgnoreExtension->click();
+        QVERIFY(form.laEqualExtensions->isEnabled() && form.edEqualExtensions->isEnabled());
+        options.IgnoreExtension = true;
+        dialog.SetOptions(options);
+        QVERIFY(!form.laEqualExtensions->isEnabled() && !form.edEqualExtensions->isEnabled());
+    }
+
+    // The buttons Tab reaches work with the space bar: the configuration buttons open their
+    // file dialogs, a "..." button the directory list editor.
+    void buttonsFromTheKeyboard() {
+        TfrmOptionDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        for (const char* name : {"bOpenConfig", "bSaveConfig"}) {
+            auto* button = dialog.findChild<QToolButton*>(name);
+            QVERIFY2(button != nullptr, name);
+            button->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(button, Qt::Key_Space);
+        }
+        QCOMPARE(FDesktop.Offers.size(), 2);
+        QCOMPARE((QList<bool>{FDesktop.Offers[0].MustExist, FDesktop.Offers[1].MustExist}),
+                 (QList<bool>{true, false}));
+        for (QToolButton* button : {dialog.Form().bIncludeDir, dialog.Form().bExcludeDir}) {
+            QString title;
+            TModalWatch watch("frmDirSelectionList", [&](QDialog& editor) {
+                title = editor.windowTitle();
+                editor.reject();
+            });
+            button->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(button, Qt::Key_Space);
+            QVERIFY(watch.Found());
+            QCOMPARE(title, QString(button == dialog.Form().bIncludeDir ? "Scan directories"
+                                                                        : "Exclude directories"));
+        }
     }
 
     void configFiles_data() {
@@ -305,34 +477,47 @@ class OptionDialogTest : public QObject {
         QTest::addColumn<TOptionRec>("shown");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("message"); // what the user is told; %1: the file
         const QByteArray keys =
             "CompareMode=1\r\nCaseSensitive=1\r\nIgnoreChar=-\r\nScanPath=/data\r\n"
             "ExcludePath=/data/tmp\r\nFileTypes=*.txt\r\n";
-        const TOptionRec before{2, true, "_", "/a", "/a/b", "*.c"}, empty{0, false, "", "", "", ""};
+        const TOptionRec before = Options(2, true, "_", "/a", "/a/b", "*.c"),
+                         empty = Options(0, false, "", "", "", "");
         QTest::newRow("open") << false << "work.twc"
                               << "[Options]\r\nVersion=3\r\n" + keys
-                              << TOptionRec{1, true, "-", "/data", "/data/tmp", "*.txt"}
+                              << Options(1, true, "-", "/data", "/data/tmp", "*.txt")
                               << "Options [work.twc]"
+                              << ""
                               << "";
         QTest::newRow("open, other version")
             << false << "old.twc"
             << "[Options]\r\nVersion=2\r\n" + keys << empty << "Options [old.twc]"
-            << "";
+            << ""
+            << "%1 is not a Twinseek configuration file (version 3 expected).";
+        QTest::newRow("open, not a configuration file")
+            << false << "text.twc" << QByteArray("just text\n") << empty << "Options [text.twc]"
+            << ""
+            << "%1 is not a Twinseek configuration file (version 3 expected).";
         QTest::newRow("open, missing")
             << false << "gone.twc" << QByteArray() << empty << "Options [gone.twc]"
-            << "";
+            << ""
+            << "%1 does not exist.";
         QTest::newRow("open, cancelled")
             << false << "" << QByteArray() << before << "Options [before.twc]"
+            << ""
             << "";
         QTest::newRow("open a directory")
             << false << "folder.twc" << QByteArray() << before << "Options [before.twc]"
-            << "Cannot open file ";
+            << "Cannot open file "
+            << "";
         QTest::newRow("save") << true << "saved.twc" << QByteArray() << before
                               << "Options [saved.twc]"
+                              << ""
                               << "";
         QTest::newRow("save into a missing directory")
             << true << "missing/x.twc" << QByteArray() << before << "Options [before.twc]"
-            << "Cannot create file ";
+            << "Cannot create file "
+            << "";
     }
 
     // What opening or saving a configuration file leaves in the dialog. An error ends the
@@ -344,13 +529,14 @@ class OptionDialogTest : public QObject {
         QFETCH(TOptionRec, shown);
         QFETCH(QString, caption);
         QFETCH(QString, error);
+        QFETCH(QString, message);
         QVERIFY(MakeDir("folder.twc"));
         QFile file(WorkPath(name));
         QVERIFY(content.isNull() ||
                 (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
         file.close();
         TfrmOptionDialog dialog;
-        const TOptionRec before{2, true, "_", "/a", "/a/b", "*.c"};
+        const TOptionRec before = Options(2, true, "_", "/a", "/a/b", "*.c");
         dialog.SetOptions(before);
         dialog.FConfigFileName = WorkPath("before.twc");
         dialog.UpdateCaption();
@@ -367,6 +553,9 @@ class OptionDialogTest : public QObject {
             raised = failure.what();
         }
         QCOMPARE(raised, error.isEmpty() ? QString() : error + WorkPath(name));
+        // A file that was opened but not accepted is named once, with the reason.
+        QCOMPARE(FDesktop.Messages,
+                 message.isEmpty() ? QStringList() : QStringList{message.arg(WorkPath(name))});
         QCOMPARE(Fields(dialog.GetOptions()), Fields(shown));
         QCOMPARE(dialog.windowTitle(), caption);
         QCOMPARE(dialog.FConfigFileName, WorkPath(name.isEmpty() ? "before.twc" : name));
