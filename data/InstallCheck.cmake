@@ -24,6 +24,7 @@ if(NOT status EQUAL 0 OR NOT report MATCHES "Duplicated files: 1")
 endif()
 
 foreach(file IN ITEMS bin/twinseek share/applications/org.twinseek.Twinseek.desktop
+        share/mime/packages/org.twinseek.Twinseek.xml
         share/metainfo/org.twinseek.Twinseek.metainfo.xml
         share/icons/hicolor/scalable/apps/org.twinseek.Twinseek.svg
         share/icons/hicolor/48x48/apps/org.twinseek.Twinseek.png
@@ -32,4 +33,31 @@ foreach(file IN ITEMS bin/twinseek share/applications/org.twinseek.Twinseek.desk
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
+
+# The desktop's file type database takes the file types: both globs, and the result list's
+# first line as its magic.
+find_program(UPDATE_MIME_DATABASE update-mime-database)
+if(UPDATE_MIME_DATABASE)
+    execute_process(COMMAND ${UPDATE_MIME_DATABASE} ${prefix}/share/mime
+                    RESULT_VARIABLE status ERROR_VARIABLE errors)
+    if(NOT status EQUAL 0 OR errors MATCHES "twinseek")
+        message(FATAL_ERROR "update-mime-database refused the file types: ${status}\n${errors}")
+    endif()
+    file(READ ${prefix}/share/mime/globs2 globs)
+    if(NOT globs MATCHES "application/x-twinseek-list:\\*\\.twl"
+       OR NOT globs MATCHES "application/x-twinseek-config:\\*\\.twc")
+        message(FATAL_ERROR "globs of the file types missing:\n${globs}")
+    endif()
+    file(STRINGS ${prefix}/share/mime/magic magic)
+    if(NOT magic MATCHES "application/x-twinseek-list.*Twinseek saved result version 1\\.3")
+        message(FATAL_ERROR "magic of the result list missing")
+    endif()
+else()
+    message(STATUS "update-mime-database not found: the file types are not checked")
+endif()
+file(READ ${prefix}/share/applications/org.twinseek.Twinseek.desktop entry)
+if(NOT entry MATCHES "\nExec=twinseek %f\n"
+   OR NOT entry MATCHES "\nMimeType=application/x-twinseek-list;application/x-twinseek-config;\n")
+    message(FATAL_ERROR "the desktop entry does not open the file types:\n${entry}")
+endif()
 file(REMOVE_RECURSE ${prefix})

@@ -1,8 +1,14 @@
 #include "Desktop.h"
 
+#include "DesktopLauncher.h"
 #include "DisplayText.h"
+#include "FileActions.h"
+#include "FilterSuffix.h"
 
-#include <QDesktopServices>
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -10,6 +16,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <memory>
 
 namespace {
 TDesktop* current = nullptr;
@@ -76,17 +83,65 @@ bool TQtDesktop::AskQuestion(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+QString FileUri(const QString& path) {
+    return QStringLiteral("file://") +
+           QString::fromLatin1(QFile::encodeName(path).toPercentEncoding("/"));
+}
+
+namespace {
+
+// The file manager's D-Bus service that shows files selected.
+const char* const FileManagerService = "org.freedesktop.FileManager1";
+const char* const FileManagerPath = "/org/freedesktop/FileManager1";
+// How long the file manager may take to answer before its folder is opened instead.
+constexpr int FileManagerTimeout = 10000; // milliseconds
+
+// Hands a target to xdg-open; when it cannot be opened, the desktop's message names it:
+// `failure` holds %1 for the target and %2 for the reason.
+void OpenWithDesktop(TDesktop& desktop, const QString& target, const QString& shownTarget,
+                     const QString& failure) {
+    LaunchDesktopProgram(
+        {"xdg-open", target}, true, [&desktop, shownTarget, failure](const QString& reason) {
+            desktop.ShowMessage(QApplication::activeWindow(), failure.arg(shownTarget, reason));
+        });
+}
+
+} // namespace
+
 void TQtDesktop::OpenFile(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    OpenWithDesktop(*this, path, ShownText(EncodedName(path)),
+                    QStringLiteral("Could not open file: %1 \n\nError message: %2"));
 }
 
 void TQtDesktop::ExploreFolder(const QString& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    OpenWithDesktop(*this, folder, ShownText(EncodedName(folder)),
+                    QStringLiteral("Could not open folder: %1 \n\nError message: %2"));
+}
+
+void TQtDesktop::ExploreFile(const QString& path) {
+    const QString folder = DecodedName(DirectoryPart(EncodedName(path)));
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        ExploreFolder(folder);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(FileManagerService, FileManagerPath,
+                                                       FileManagerService, "ShowItems");
+    call << QStringList{FileUri(path)} << QString();
+    auto* answer = new QDBusPendingCallWatcher(bus.asyncCall(call, FileManagerTimeout));
+    auto pending = std::make_shared<TPendingDesktopRequest>();
+    // Without a file manager that answers, the folder is opened instead.
+    QObject::connect(answer, &QDBusPendingCallWatcher::finished, answer,
+                     [this, answer, folder, pending] {
+                         answer->deleteLater();
+                         if (answer->isError())
+                             ExploreFolder(folder);
+                     });
 }
 
 void TQtDesktop::OpenUrl(const QString& target) {
-    // Whether the desktop could open it is not looked at.
-    QDesktopServices::openUrl(QUrl(target));
+    OpenWithDesktop(*this, target, target,
+                    QStringLiteral("Could not open address: %1 \n\nError message: %2"));
 }
 
 namespace {
@@ -169,8 +224,16 @@ QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& 
 
 void TQtDesktop::ShowInTextEditor(const QString& path) {
     const QStringList command = DesktopEntryCommand(TextEditorEntry(), path);
-    if (command.isEmpty() || !QProcess::startDetached(command.first(), command.mid(1)))
+    if (command.isEmpty()) {
         OpenFile(path); // no editor known: the file's own default application
+        return;
+    }
+    LaunchDesktopProgram(command, false, [this, path](const QString& reason) {
+        ShowMessage(QApplication::activeWindow(),
+                    QStringLiteral("Could not show file in the text editor: %1 \n\nError "
+                                   "message: %2")
+                        .arg(ShownText(EncodedName(path)), reason));
+    });
 }
 
 namespace {
@@ -180,12 +243,16 @@ bool RunFileDialog(QWidget* parent, TDesktop::TFileDialog& dialog, QFileDialog::
     box.setAcceptMode(mode);
     box.setFileMode(dialog.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     box.setNameFilters(dialog.Filters);
+    // The dialog of Qt itself: it adds the suffix before it asks whether to replace a file.
+    box.setOption(QFileDialog::DontUseNativeDialog);
     box.setDefaultSuffix(dialog.DefaultSuffix);
     box.setOption(QFileDialog::ReadOnly, false);
     if (mode == QFileDialog::AcceptSave)
         box.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.TypeIndex >= 1 && dialog.TypeIndex <= dialog.Filters.size())
         box.selectNameFilter(dialog.Filters[dialog.TypeIndex - 1]);
+    if (dialog.SuffixFollowsType)
+        FollowFilterWithSuffix(box);
     if (!dialog.FileName.isEmpty())
         box.selectFile(dialog.FileName);
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())

@@ -20,11 +20,15 @@ class TDesktop {
     // A question answered Yes or No; No is the default button. By default the answer is No.
     virtual bool AskQuestion(QWidget* /*parent*/, const QString& /*text*/) { return false; }
 
-    // The desktop's applications; by default nothing is started.
+    // The desktop's applications; by default nothing is started. When the desktop cannot do
+    // what was asked, a message says what could not be opened and why.
     // Opens a file with the desktop's default application for it.
     virtual void OpenFile(const QString& /*path*/) {}
     // Opens a file with the desktop's application for plain text, whatever its type.
     virtual void ShowInTextEditor(const QString& /*path*/) {}
+    // Shows a file in the file manager, selected where the file manager can do that, else by
+    // opening its folder.
+    virtual void ExploreFile(const QString& /*path*/) {}
     // Opens the file manager on a folder.
     virtual void ExploreFolder(const QString& /*folder*/) {}
     // Opens a web, mail or FTP address.
@@ -36,6 +40,10 @@ class TDesktop {
         QString Title;
         QStringList Filters;
         QString DefaultSuffix;
+        // The suffix added to a name typed without one is that of the file type chosen while
+        // the dialog is open ("Textfile (*.txt)": ".txt"; "All files (*.*)": none), instead of
+        // DefaultSuffix.
+        bool SuffixFollowsType = false;
         QString Directory;
         int TypeIndex = 1;
         QString FileName;
@@ -51,7 +59,8 @@ class TDesktop {
     static void SetCurrent(TDesktop* desktop);
 };
 
-// The real desktop: Qt's message boxes.
+// The real desktop: Qt's message boxes and file dialogs; files, folders and addresses go to
+// xdg-open, files to be shown selected to the file manager over D-Bus.
 class TQtDesktop : public TDesktop {
   public:
     void ShowErrorReport(QWidget* parent, const QString& text) override;
@@ -59,6 +68,7 @@ class TQtDesktop : public TDesktop {
     bool AskQuestion(QWidget* parent, const QString& text) override;
     void OpenFile(const QString& path) override;
     void ShowInTextEditor(const QString& path) override;
+    void ExploreFile(const QString& path) override;
     void ExploreFolder(const QString& folder) override;
     void OpenUrl(const QString& target) override;
     bool GetSaveFileName(QWidget* parent, TFileDialog& dialog) override;
@@ -68,6 +78,9 @@ class TQtDesktop : public TDesktop {
 // The command that the desktop entry of an application runs for a file: its Exec line with
 // the field codes replaced, the file as one argument of its own. Empty when there is no Exec.
 QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& file);
+
+// The file URI of a path: its bytes, percent-encoded where a URI needs it.
+QString FileUri(const QString& path);
 
 // Text that may hold a file name, as a message box shows it: the controls and stray bytes a name
 // may hold are written as C escapes.

@@ -1,5 +1,6 @@
 #include "HelpWindow.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
@@ -11,7 +12,9 @@
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -26,15 +29,31 @@ const TContext Contexts[] = {
     {hcMainWindow, "main-window.html#context-1"},
     {hcOptions, "options.html#context-2"},
     {hcDirectoryList, "directory-list.html#context-3"},
+    {hcCleanUp, "clean-up.html#context-4"},
 };
 
-QString PlainTextOf(const QString& resource) {
+QString HtmlOf(const QString& resource) {
     QFile file(resource);
     if (!file.open(QIODevice::ReadOnly))
         return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+QString PlainTextOf(const QString& html) {
     QTextDocument document;
-    document.setHtml(QString::fromUtf8(file.readAll()));
+    document.setHtml(html);
     return document.toPlainText();
+}
+
+// The text of the first element with this tag, its markup and character references resolved.
+QString ElementText(const QString& html, const QString& tag) {
+    const QRegularExpression element(QStringLiteral("<%1(?:\\s[^>]*)?>(.*?)</%1\\s*>").arg(tag),
+                                     QRegularExpression::CaseInsensitiveOption |
+                                         QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = element.match(html);
+    if (!match.hasMatch())
+        return {};
+    return QTextDocumentFragment::fromHtml(match.captured(1)).toPlainText().simplified();
 }
 
 } // namespace
@@ -47,6 +66,7 @@ THelpWindow::THelpWindow(QWidget* parent)
     resize(820, 560);
 
     auto* contents = new QPushButton("Contents", this);
+    contents->setObjectName("bContents");
     FSearch->setPlaceholderText("Search");
     FSearch->setClearButtonEnabled(true);
     auto* side = new QWidget(this);
@@ -78,6 +98,11 @@ THelpWindow::THelpWindow(QWidget* parent)
     });
 }
 
+QString THelpWindow::PageTitle(const QString& html) {
+    const QString heading = ElementText(html, "h1");
+    return heading.isEmpty() ? ElementText(html, "title") : heading;
+}
+
 THelpWindow& THelpWindow::Instance() {
     static THelpWindow* window = new THelpWindow();
     return *window;
@@ -93,16 +118,53 @@ QUrl THelpWindow::ContextUrl(THelpContext context) {
 void THelpWindow::ShowContents() {
     FBrowser->setSource(QUrl(HelpRoot + "index.html"));
     FSearch->setFocus();
-    show();
-    raise();
-    activateWindow();
+    Present();
 }
 
 void THelpWindow::ShowContext(THelpContext context) {
     FBrowser->setSource(ContextUrl(context));
+    Present();
+}
+
+void THelpWindow::Present() {
     show();
+    // F1 comes from a dialog that may be modal: the window is its own before it is raised.
+    FollowModalDialog();
     raise();
     activateWindow();
+}
+
+void THelpWindow::FollowModalDialog() {
+    FFollowPending = false;
+    QWindow* own = windowHandle();
+    if (own == nullptr)
+        return;
+    QWidget* modal = QApplication::activeModalWidget();
+    QWindow* owner = modal != nullptr && modal != this ? modal->windowHandle() : nullptr;
+    if (own->transientParent() != owner)
+        own->setTransientParent(owner);
+}
+
+void THelpWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // While the window is shown, dialogs that open or close take it along.
+    qApp->installEventFilter(this);
+}
+
+void THelpWindow::hideEvent(QHideEvent* event) {
+    qApp->removeEventFilter(this);
+    QWidget::hideEvent(event);
+}
+
+bool THelpWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A window shown or hidden may change the modal dialog; it is known once the event is
+    // handled, so the window looks again from the event loop.
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && watched != this &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow() && !FFollowPending) {
+        FFollowPending = true;
+        QMetaObject::invokeMethod(this, &THelpWindow::FollowModalDialog, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void THelpWindow::Search(const QString& text) {
@@ -112,13 +174,14 @@ void THelpWindow::Search(const QString& text) {
         return;
     const QStringList pages = QDir(":/help").entryList({"*.html"}, QDir::Files, QDir::Name);
     for (const QString& page : pages) {
-        const QString plain = PlainTextOf(":/help/" + page);
+        const QString html = HtmlOf(":/help/" + page);
+        const QString plain = PlainTextOf(html);
         bool all = true;
         for (const QString& word : words)
             all = all && plain.contains(word, Qt::CaseInsensitive);
         if (!all)
             continue;
-        QString title = plain.section('\n', 0, 0).trimmed();
+        const QString title = PageTitle(html);
         auto* item = new QListWidgetItem(title.isEmpty() ? page : title, FHits);
         item->setData(Qt::UserRole, QUrl(HelpRoot + page));
     }

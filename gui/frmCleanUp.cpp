@@ -4,11 +4,13 @@
 #include "FolderBrowser.h"
 #include "FolderSet.h"
 #include "FormatSize.h"
+#include "HelpWindow.h"
 #include "ListText.h"
 #include "frmDirSelectionList.h"
 #include "ui_frmCleanUp.h"
 
 #include <QButtonGroup>
+#include <QKeyEvent>
 
 namespace {
 
@@ -59,6 +61,14 @@ TfrmCleanUp::TfrmCleanUp(const std::vector<TResultRow>& rows, int selectedRow,
 }
 
 TfrmCleanUp::~TfrmCleanUp() = default;
+
+void TfrmCleanUp::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        THelpWindow::Instance().ShowContext(hcCleanUp);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 TKeepRule TfrmCleanUp::Rule() const {
     return static_cast<TKeepRule>(FRules->checkedId());

@@ -52,6 +52,10 @@ class TfrmCleanUp : public QDialog {
     Ui::TfrmCleanUp& Form() const { return *FUi; }
     TFolderBrowser& FolderBrowser() const { return *FFolderBrowser; }
 
+  protected:
+    // F1 shows the clean-up's help page.
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     // Whether the folders of the choices are found; when not, a message names them.
     bool FoldersFound();

@@ -10,6 +10,7 @@
 #include "FormatSize.h"
 #include "HelpWindow.h"
 #include "Icons.h"
+#include "IoError.h"
 #include "PathListModel.h"
 #include "ResultListFile.h"
 #include "ScanBridge.h"
@@ -663,7 +664,7 @@ void TfrmTwinseek::acExploreFileExecute() {
         return;
     const std::string path = FPathList->Path(selected.front());
     if (MayOpen(this, path, true))
-        TDesktop::Current().ExploreFolder(DecodedName(DirectoryPart(path)));
+        TDesktop::Current().ExploreFile(DecodedName(path));
 }
 
 QString TfrmTwinseek::DialogDirectory() const {
@@ -675,6 +676,7 @@ void TfrmTwinseek::acSaveExecute() {
     dialog.Title = "Save";
     dialog.Filters = SaveFilters;
     dialog.DefaultSuffix = "twl";
+    dialog.SuffixFollowsType = true;
     dialog.Directory = DialogDirectory();
     dialog.TypeIndex = FSaveTypeIndex;
     dialog.FileName = FSaveFileName;
@@ -697,22 +699,44 @@ void TfrmTwinseek::acOpenExecute() {
     dialog.Directory = DialogDirectory();
     if (!TDesktop::Current().GetOpenFileName(this, dialog))
         return;
-    setWindowTitle(TitleFor(QString()));
-    LoadResultList(dialog.FileName);
+    OpenResultList(dialog.FileName);
 }
 
+void TfrmTwinseek::OpenResultList(const QString& fileName) {
+    setWindowTitle(TitleFor(QString()));
+    LoadResultList(fileName);
+}
+
+namespace {
+
+// Reads or writes a file; a failure of the file itself is reported with the file's name
+// ("Cannot open file /x/y.twl: File not found").
+template <typename TAccess>
+auto NamingTheFile(const char* failure, const std::string& fileName, TAccess access) {
+    try {
+        return access();
+    } catch (const EInOutError& error) {
+        throw EInOutError(error.ErrorCode(), failure + fileName + ": " + error.what());
+    }
+}
+
+} // namespace
+
 void TfrmTwinseek::SaveResultList(const QString& fileName) {
-    const TLeftOutCopies leftOut =
-        ::SaveResultList(QFile::encodeName(fileName).toStdString(), FOptions, FFilesRead,
-                         FElapsedTime, FFileList->Rows());
+    const std::string name = EncodedName(fileName);
+    const TLeftOutCopies leftOut = NamingTheFile("Cannot save file ", name, [&] {
+        return ::SaveResultList(name, FOptions, FFilesRead, FElapsedTime, FFileList->Rows());
+    });
     if (leftOut.Count > 0)
         TDesktop::Current().ShowMessage(this,
                                         QString::fromStdString(LeftOutCopiesMessage(leftOut)));
 }
 
 void TfrmTwinseek::SaveTextReport(const QString& fileName) {
-    ::SaveTextReport(QFile::encodeName(fileName).toStdString(), FFilesRead, FElapsedTime,
-                     FFileList->Rows(), FFormats);
+    const std::string name = EncodedName(fileName);
+    NamingTheFile("Cannot save file ", name, [&] {
+        ::SaveTextReport(name, FFilesRead, FElapsedTime, FFileList->Rows(), FFormats);
+    });
 }
 
 void TfrmTwinseek::LoadResultList(const QString& fileName) {
@@ -722,8 +746,9 @@ void TfrmTwinseek::LoadResultList(const QString& fileName) {
     TScanResult loaded;
     loaded.FilesRead = FFilesRead;
     loaded.ElapsedTime = FElapsedTime;
+    const std::string name = EncodedName(fileName);
     const TLoadOutcome outcome =
-        ::LoadResultList(QFile::encodeName(fileName).toStdString(), loaded);
+        NamingTheFile("Cannot open file ", name, [&] { return ::LoadResultList(name, loaded); });
     if (outcome != TLoadOutcome::Loaded)
         TDesktop::Current().ShowMessage(this, QString::fromStdString(LoadOutcomeMessage(outcome)));
     ShowResult(std::move(loaded));

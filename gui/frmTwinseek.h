@@ -81,6 +81,8 @@ class TfrmTwinseek : public QMainWindow {
     void acOptionExecute();
     void acAboutExecute();
     void SaveResultList(const QString& fileName);
+    // Open's work once the file is chosen: the plain title and the result of the file.
+    void OpenResultList(const QString& fileName);
     // Loads a result list file and shows it; a file that is not one leaves an empty list.
     void LoadResultList(const QString& fileName);
     void SaveTextReport(const QString& fileName);

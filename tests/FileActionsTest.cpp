@@ -42,7 +42,7 @@ class TRecordingDesktop : public TDesktop {
     void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
     void OpenFile(const QString& path) override { Opened << path; }
     void ShowInTextEditor(const QString& path) override { Edited << path; }
-    void ExploreFolder(const QString& folder) override { Explored << folder; }
+    void ExploreFile(const QString& path) override { Explored << path; }
     bool GetSaveFileName(QWidget*, TFileDialog& dialog) override {
         SaveOffers << dialog;
         return Answer(dialog);
@@ -475,12 +475,12 @@ class FileActionsTest : public QObject {
         ui.acOpenFile->trigger();
         ui.acExploreFile->trigger();
         QCOMPARE(FDesktop.Opened, QStringList{shown(2)});
-        QCOMPARE(FDesktop.Explored, QStringList{QString::fromStdString(tree / "third/")});
+        QCOMPARE(FDesktop.Explored, QStringList{shown(2)});
 
         QCOMPARE(DirectoryPart("/twinseek-test-file"), std::string("/"));
         SelectPaths(window, 0, {3});
         ui.acExploreFile->trigger();
-        QCOMPARE(FDesktop.Explored, (QStringList{QString::fromStdString(tree / "third/"), "/"}));
+        QCOMPARE(FDesktop.Explored, (QStringList{shown(2), shown(3)}));
         QVERIFY(FDesktop.Messages.isEmpty() && FDesktop.Errors.isEmpty());
     }
 
@@ -537,7 +537,7 @@ class FileActionsTest : public QObject {
         QCOMPARE(FDesktop.Messages, messages);
         QCOMPARE(FDesktop.Opened, fileError.isEmpty() ? QStringList{shown} : QStringList{});
         QCOMPARE(FDesktop.Edited, fileError.isEmpty() ? QStringList{shown} : QStringList{});
-        QCOMPARE(FDesktop.Explored, folderError.isEmpty() ? QStringList{folder} : QStringList{});
+        QCOMPARE(FDesktop.Explored, folderError.isEmpty() ? QStringList{shown} : QStringList{});
     }
 
     // A scanned folder replaced by a link to a folder holding a file of the same name, size and
@@ -903,7 +903,7 @@ class FileActionsTest : public QObject {
     }
 
     // QTEST_MAIN's application does not catch errors the way the program's own does, so the
-    // handler is called directly and its error caught here.
+    // handler is called directly and its error caught here. The error names the file.
     void openOfAMissingFile() {
         TfrmTwinseek window;
         ShowGroups(window, {{"old.txt", {"/a/old.txt", "/b/old.txt"}}});
@@ -916,11 +916,35 @@ class FileActionsTest : public QObject {
         } catch (const EInOutError& failure) {
             error = failure.what();
         }
-        QCOMPARE(error, QString("File not found"));
+        QCOMPARE(error, "Cannot open file " + WorkPath("missing.twl") + ": File not found");
         QVERIFY(FDesktop.Messages.isEmpty());
         QCOMPARE(window.windowTitle(), QString("Twin Seek"));
         QCOMPARE(window.FileList().rowCount(), 0);
         QCOMPARE(window.PathList().rowCount(), 0);
+    }
+
+    // Saving into a folder that does not exist names the file, as a list and as a report; the
+    // result stays shown.
+    void saveIntoAMissingFolder_data() {
+        QTest::addColumn<int>("type");
+        QTest::newRow("result list") << 1;
+        QTest::newRow("text report") << 2;
+    }
+
+    void saveIntoAMissingFolder() {
+        QFETCH(int, type);
+        TfrmTwinseek window;
+        ShowGroups(window, {{"a.txt", {"/data/1/a.txt", "/data/2/a.txt"}}});
+        const QString name = WorkPath("missing/report2.txt");
+        FDesktop.Answers = {{type, name}};
+        QString error = "(no error)";
+        try {
+            window.acSaveExecute();
+        } catch (const EInOutError& failure) {
+            error = failure.what();
+        }
+        QCOMPARE(error, "Cannot save file " + name + ": File not found");
+        QCOMPARE(window.FileList().rowCount(), 1);
     }
 };
 

@@ -636,7 +636,8 @@ class MainWindowTest : public QObject {
         // application object.
         QTimer::singleShot(0, window.Form().acOpen, &QAction::trigger);
         QTRY_VERIFY_WITH_TIMEOUT(!desktop.Errors.isEmpty(), 5000);
-        QCOMPARE(desktop.Errors, QStringList{"File not found"});
+        QCOMPARE(desktop.Errors,
+                 QStringList{"Cannot open file " + desktop.Answer + ": File not found"});
         QCOMPARE(window.FileList().rowCount(), 0);
         QVERIFY(window.Form().acStart->isEnabled());
         TDesktop::SetCurrent(&FDesktop);
