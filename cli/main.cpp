@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <iostream>
 #include <optional>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -71,15 +70,6 @@ int UsageError(const CLI::App& app, const std::string& message) {
 const CLI::Validator FileName(
     [](std::string& name) { return name.empty() ? std::string("empty file name") : std::string(); },
     "");
-
-// Why a configuration file that was not accepted cannot be used.
-std::string ConfigRefusal(const std::string& fileName) {
-    struct stat info {};
-    if (stat(fileName.c_str(), &info) != 0)
-        return "Cannot open file " + fileName;
-    return fileName + " is not a Twinseek configuration file (version " +
-           std::to_string(ConfigFileVersion) + " expected).";
-}
 
 std::string RootFailureText(const TRootFailure& failure) {
     const std::string reason =
@@ -189,7 +179,7 @@ int Run(int argc, char** argv) {
         try {
             const TLoadedConfig loaded = LoadConfigFile(args.Config);
             if (!loaded.Accepted)
-                return Fail(ConfigRefusal(args.Config));
+                return Fail(ConfigRefusalText(args.Config));
             options = loaded.Options;
         } catch (const EFileError& error) {
             return Fail(error.what());

@@ -2,6 +2,8 @@
 
 #include "IniFile.h"
 
+#include <sys/stat.h>
+
 namespace {
 constexpr const char* Section = "Options";
 }
@@ -41,6 +43,14 @@ void WriteConfig(TIniFile& ini, const TOptionRec& options) {
     writeBool("IgnoreExtension", options.IgnoreExtension);
     if (!options.EqualExtensions.empty() || ini.HasKey(Section, "EqualExtensions"))
         ini.WriteString(Section, "EqualExtensions", options.EqualExtensions);
+}
+
+std::string ConfigRefusalText(const std::string& fileName) {
+    struct stat info {};
+    if (stat(fileName.c_str(), &info) != 0)
+        return fileName + " does not exist.";
+    return fileName + " is not a Twinseek configuration file (version " +
+           std::to_string(ConfigFileVersion) + " expected).";
 }
 
 TLoadedConfig LoadConfigFile(const std::string& fileName) {

@@ -31,6 +31,10 @@ struct TLoadedConfig {
 // regular file or is larger than 16 MiB.
 TLoadedConfig LoadConfigFile(const std::string& fileName);
 
+// Why a configuration file that was not accepted cannot be used: "X does not exist.", or
+// "X is not a Twinseek configuration file (version 3 expected).".
+std::string ConfigRefusalText(const std::string& fileName);
+
 // Sets the keys in the file's "Options" section (as WriteConfig does), keeping its other sections
 // and keys, and writes it back. Throws EFileError ("Cannot open file %s", "Cannot create file %s",
 // or, with nothing written, "A configuration value holds a line break; the file %s was not

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -69,14 +68,6 @@ TStartupFileKind StartupFileKind(const std::string& fileName) {
     if (EndsWith(fileName, std::string(".") + ConfigFileExtension))
         return TStartupFileKind::Config;
     return TStartupFileKind::ResultList;
-}
-
-std::string ConfigRefusalText(const std::string& fileName) {
-    struct stat info {};
-    if (stat(fileName.c_str(), &info) != 0)
-        return fileName + " does not exist.";
-    return fileName + " is not a Twinseek configuration file (version " +
-           std::to_string(ConfigFileVersion) + " expected).";
 }
 
 void OpenStartupFile(TfrmTwinseek& window, const std::string& fileName) {

@@ -24,7 +24,3 @@ TStartupFileKind StartupFileKind(const std::string& fileName);
 // Options > Open config takes it, and it becomes the window's configuration file. A file that
 // cannot be used is reported as there. Errors are thrown, for the caller's error report.
 void OpenStartupFile(TfrmTwinseek& window, const std::string& fileName);
-
-// Why a configuration file was not accepted: it does not exist, or it is not one of this
-// version.
-std::string ConfigRefusalText(const std::string& fileName);

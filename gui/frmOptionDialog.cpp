@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
-#include <sys/stat.h>
 
 namespace {
 
@@ -204,12 +203,7 @@ void TfrmOptionDialog::acOpenConfigExecute() {
 }
 
 QString TfrmOptionDialog::ConfigRefusalText(const QString& fileName) {
-    const std::string name = EncodedName(fileName);
-    struct stat info {};
-    if (stat(name.c_str(), &info) != 0)
-        return ShownText(name) + " does not exist.";
-    return ShownText(name + " is not a Twinseek configuration file (version " +
-                     std::to_string(ConfigFileVersion) + " expected).");
+    return ShownText(::ConfigRefusalText(EncodedName(fileName)));
 }
 
 void TfrmOptionDialog::acSaveConfigExecute() {

@@ -333,22 +333,24 @@ TEST(CliTest, ConfigurationFilesThatCannotBeUsedStopTheProgram) {
     ASSERT_EQ(chmod(tree.Root().c_str(), 0755), 0);
     ASSERT_EQ(chmod((tree / "out").c_str(), 0777), 0);
     const std::string scanned = "ScanPath=" + tree.Root() + "\r\n";
+    const char* const NotAConfiguration =
+        " is not a Twinseek configuration file (version 3 expected).";
     struct TCase {
         const char* Name;
         std::string File;    // relative to the tree
         const char* Content; // nullptr: the file is not written
         bool Unprivileged;
-        bool NotAConfiguration; // else it cannot be opened
+        const char* Why; // the message after the file's name
     } cases[] = {
-        {"missing", "missing.twc", nullptr, false, false},
-        {"below a file", "file/in.twc", nullptr, false, false},
-        {"a directory", "dir", nullptr, false, false},
-        {"unreadable", "locked.twc", "[Options]\r\nVersion=3\r\n", true, false},
-        {"empty", "empty.twc", "", false, true},
-        {"older version", "v2.twc", "[Options]\r\nVersion=2\r\n", false, true},
-        {"no version", "none.twc", "[Options]\r\nCompareMode=1\r\n", false, true},
-        {"another section", "other.twc", "[Other]\r\nVersion=3\r\n", false, true},
-        {"no text at all", "binary.twc", "\177ELF\1\1", false, true},
+        {"missing", "missing.twc", nullptr, false, " does not exist."},
+        {"below a file", "file/in.twc", nullptr, false, " does not exist."},
+        {"a directory", "dir", nullptr, false, nullptr},
+        {"unreadable", "locked.twc", "[Options]\r\nVersion=3\r\n", true, nullptr},
+        {"empty", "empty.twc", "", false, NotAConfiguration},
+        {"older version", "v2.twc", "[Options]\r\nVersion=2\r\n", false, NotAConfiguration},
+        {"no version", "none.twc", "[Options]\r\nCompareMode=1\r\n", false, NotAConfiguration},
+        {"another section", "other.twc", "[Other]\r\nVersion=3\r\n", false, NotAConfiguration},
+        {"no text at all", "binary.twc", "\177ELF\1\1", false, NotAConfiguration},
     };
     for (const TCase& c : cases) {
         const std::string config = tree / c.File;
@@ -356,10 +358,9 @@ TEST(CliTest, ConfigurationFilesThatCannotBeUsedStopTheProgram) {
             std::ofstream(config, std::ios::binary) << c.Content << scanned;
             ASSERT_EQ(chmod(config.c_str(), c.Unprivileged ? 0 : 0644), 0);
         }
+        // Without a reason of its own the file cannot be opened.
         const std::string message =
-            c.NotAConfiguration
-                ? config + " is not a Twinseek configuration file (version 3 expected)."
-                : "Cannot open file " + config;
+            c.Why != nullptr ? config + c.Why : "Cannot open file " + config;
         // Nothing is scanned, written or saved.
         const std::vector<std::vector<std::string>> runs = {
             {"--config", config},
@@ -485,7 +486,7 @@ TEST(CliTest, NamesOnATerminalAreShownWithEscapes) {
     setup = TSetup();
     setup.ErrTerminal = true;
     run = RunDirect({"--config", missing}, setup);
-    EXPECT_EQ(run.Err, "twinseek-cli: Cannot open file " + tree / escaped + "\n");
+    EXPECT_EQ(run.Err, "twinseek-cli: " + tree / escaped + " does not exist.\n");
     run = RunDirect({"--scan", tree.Root(), "--report", tree / "no/" + name}, setup);
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Err.find(tree / "no/" + escaped + ": File not found\n"), std::string::npos)
