@@ -1,5 +1,7 @@
 #include "Desktop.h"
 
+#include "UnicodeNames.h"
+
 #include "DesktopLauncher.h"
 #include "DisplayText.h"
 #include "FileActions.h"
@@ -17,6 +19,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <memory>
+#include <unicode/utf8.h>
 
 namespace {
 TDesktop* current = nullptr;
@@ -35,12 +38,53 @@ QString ShownText(const std::string& bytes) {
     return QString::fromStdString(DisplayText(bytes));
 }
 
+// A byte that is no part of valid UTF-8 stands for itself as a lone low surrogate, U+DC80 to
+// U+DCFF, which valid UTF-8 never yields; encoding turns it back into the byte.
+constexpr char16_t EscapedByteBase = 0xDC00;
+
 QString DecodedName(const std::string& bytes) {
-    return QFile::decodeName(QByteArray::fromStdString(bytes));
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto length = static_cast<int32_t>(bytes.size());
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c = 0;
+        U8_NEXT(data, i, length, c);
+        if (c < 0) {
+            // U8_NEXT steps over the longest start of a sequence; each of its bytes is kept.
+            for (int32_t b = start; b < i; ++b)
+                text += QChar(static_cast<char16_t>(EscapedByteBase + data[b]));
+            continue;
+        }
+        text += QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+    }
+    return text;
 }
 
 std::string EncodedName(const QString& text) {
-    return QFile::encodeName(text).toStdString();
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(text.size()));
+    auto append = [&bytes](char32_t c) {
+        char buffer[4];
+        int32_t used = 0;
+        U8_APPEND_UNSAFE(buffer, used, c); // a code point, never a surrogate
+        bytes.append(buffer, static_cast<size_t>(used));
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            append(QChar::surrogateToUcs4(unit, text[++i].unicode()));
+        } else if (unit >= EscapedByteBase + 0x80 && unit <= EscapedByteBase + 0xFF) {
+            bytes += static_cast<char>(unit - EscapedByteBase);
+        } else if (QChar::isSurrogate(unit)) {
+            append(0xFFFD); // a lone surrogate that stands for no byte
+        } else {
+            append(unit);
+        }
+    }
+    return bytes;
 }
 
 void ReportError(QWidget* parent, const std::string& text) {
@@ -85,8 +129,16 @@ bool TQtDesktop::AskQuestion(QWidget* parent, const QString& text) {
 
 QString FileUri(const QString& path) {
     return QStringLiteral("file://") +
-           QString::fromLatin1(QFile::encodeName(path).toPercentEncoding("/"));
+           QString::fromLatin1(QByteArray::fromStdString(EncodedName(path)).toPercentEncoding("/"));
 }
+
+namespace {
+// Whether a path reaches another program intact as an argument, which is passed as UTF-8: a
+// name with bytes that are not UTF-8 would arrive as another name.
+bool PassesAsArgument(const QString& path) {
+    return IsValidUtf8(EncodedName(path));
+}
+} // namespace
 
 namespace {
 
@@ -109,12 +161,14 @@ void OpenWithDesktop(TDesktop& desktop, const QString& target, const QString& sh
 } // namespace
 
 void TQtDesktop::OpenFile(const QString& path) {
-    OpenWithDesktop(*this, path, ShownText(EncodedName(path)),
+    OpenWithDesktop(*this, PassesAsArgument(path) ? path : FileUri(path),
+                    ShownText(EncodedName(path)),
                     QStringLiteral("Could not open file: %1 \n\nError message: %2"));
 }
 
 void TQtDesktop::ExploreFolder(const QString& folder) {
-    OpenWithDesktop(*this, folder, ShownText(EncodedName(folder)),
+    OpenWithDesktop(*this, PassesAsArgument(folder) ? folder : FileUri(folder),
+                    ShownText(EncodedName(folder)),
                     QStringLiteral("Could not open folder: %1 \n\nError message: %2"));
 }
 
@@ -223,17 +277,23 @@ QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& 
 }
 
 void TQtDesktop::ShowInTextEditor(const QString& path) {
+    auto failed = [this, path](const QString& reason) {
+        ShowMessage(QApplication::activeWindow(),
+                    QStringLiteral("Could not show file in the text editor: %1 \n\nError "
+                                   "message: %2")
+                        .arg(ShownText(EncodedName(path)), reason));
+    };
+    // An editor takes a path, which would reach it as another name.
+    if (!PassesAsArgument(path)) {
+        failed(QStringLiteral("its name is not valid UTF-8, so the editor would get another name"));
+        return;
+    }
     const QStringList command = DesktopEntryCommand(TextEditorEntry(), path);
     if (command.isEmpty()) {
         OpenFile(path); // no editor known: the file's own default application
         return;
     }
-    LaunchDesktopProgram(command, false, [this, path](const QString& reason) {
-        ShowMessage(QApplication::activeWindow(),
-                    QStringLiteral("Could not show file in the text editor: %1 \n\nError "
-                                   "message: %2")
-                        .arg(ShownText(EncodedName(path)), reason));
-    });
+    LaunchDesktopProgram(command, false, failed);
 }
 
 namespace {

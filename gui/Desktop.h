@@ -86,8 +86,10 @@ QString FileUri(const QString& path);
 // may hold are written as C escapes.
 QString ShownText(const std::string& bytes);
 
-// A file name or list text between its bytes on disk and the text a widget edits: decoded and
-// encoded as the file system's names are, so that every byte survives the way there and back.
+// A file name or list text between its bytes on disk and the text a widget edits: UTF-8 is
+// decoded, and every byte that is not part of valid UTF-8 becomes a lone surrogate U+DC80 to
+// U+DCFF (shown as a replacement mark) that encoding turns back into the byte, so that every
+// name survives the way there and back. Qt's own conversions would replace such bytes for good.
 QString DecodedName(const std::string& bytes);
 std::string EncodedName(const QString& text);
 

@@ -38,14 +38,14 @@ void TfrmDirSelectionList::EditListText(QWidget* parent, QLineEdit* edit, const 
 void TfrmDirSelectionList::SetEntries(const std::vector<std::string>& entries) {
     FUi->lbSelectedDir->clear();
     for (const std::string& entry : entries)
-        FUi->lbSelectedDir->addItem(QFile::decodeName(QByteArray::fromStdString(entry)));
+        FUi->lbSelectedDir->addItem(DecodedName(entry));
     ActionListUpdate();
 }
 
 std::vector<std::string> TfrmDirSelectionList::Entries() const {
     std::vector<std::string> entries;
     for (int row = 0; row < FUi->lbSelectedDir->count(); ++row)
-        entries.push_back(QFile::encodeName(FUi->lbSelectedDir->item(row)->text()).toStdString());
+        entries.push_back(EncodedName(FUi->lbSelectedDir->item(row)->text()));
     return entries;
 }
 

@@ -25,6 +25,7 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -411,6 +412,57 @@ class DesktopTest : public QObject {
     void fileUri() {
         QCOMPARE(FileUri("/a b/c#d?e%f.txt"), QString("file:///a%20b/c%23d%3Fe%25f.txt"));
         QCOMPARE(FileUri(QString::fromUtf8("/x/\xc3\xa9\n")), QString("file:///x/%C3%A9%0A"));
+        QCOMPARE(FileUri(DecodedName("/x/caf\xe9")), QString("file:///x/caf%E9"));
+    }
+
+    // Every name comes back from a widget's text with the bytes it had, also bytes that are not
+    // UTF-8; valid UTF-8 reads as the text it is.
+    void namesKeepEveryByte() {
+        const std::string names[] = {
+            "",
+            "plain.txt",
+            "caf\xc3\xa9 \xf0\x9f\x98\x80.txt", // é and an emoji
+            "caf\xe9.txt",                      // Latin-1
+            "\xff\xfe\x80\xc3",                 // stray bytes, a sequence cut short
+            "\xed\xa0\x80\xed\xb2\x80",         // encoded surrogates
+            "\xc0\xaf\xe0\x80\xaf",             // overlong forms
+            "\xf4\x90\x80\x80",                 // above U+10FFFF
+            "a\r\nb\x01",
+        };
+        for (const std::string& name : names)
+            QCOMPARE(EncodedName(DecodedName(name)), name);
+        std::mt19937 rng(5);
+        for (int i = 0; i < 2000; ++i) {
+            std::string name(rng() % 12, '\0');
+            for (char& c : name)
+                c = static_cast<char>(rng() % 4 == 0 ? 0x80 + rng() % 0x80 : rng() % 0x100);
+            QCOMPARE(EncodedName(DecodedName(name)), name);
+        }
+        QCOMPARE(DecodedName("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
+        // A lone surrogate typed in that stands for no byte is written as U+FFFD.
+        QCOMPARE(EncodedName(QString(QChar(0xD800)) + "x"), std::string("\xef\xbf\xbdx"));
+        QCOMPARE(EncodedName(QString(QChar(0xDC41))), std::string("\xef\xbf\xbd"));
+    }
+
+    // A name that is not UTF-8 would reach another program as another name: xdg-open gets the
+    // file's URI, and the text editor, which takes paths, is not asked.
+    void namesThatAreNotUtf8ReachTheDesktopUnchanged() {
+        TFakeDesktopPrograms fakes;
+        QVERIFY(fakes.IsValid());
+        fakes.AddXdgOpen();
+        fakes.AddTextEditor("fake-editor %f");
+        TKeepingDesktop desktop;
+        const QString path = DecodedName("/no/such/caf\xe9 1.txt");
+        desktop.OpenFile(path);
+        desktop.ExploreFolder(DecodedName("/no/\xff/"));
+        desktop.ShowInTextEditor(path);
+        QTRY_COMPARE(PendingDesktopPrograms(), 0);
+        QCOMPARE(fakes.Opened(),
+                 (QStringList{"file:///no/such/caf%E9%201.txt", "file:///no/%FF/"}));
+        QCOMPARE(desktop.Messages,
+                 QStringList{"Could not show file in the text editor: /no/such/caf\\xE9 1.txt "
+                             "\n\nError message: its name is not valid UTF-8, so the editor would "
+                             "get another name"});
     }
 };
 
