@@ -93,6 +93,8 @@ std::string DisplayText(std::string_view bytes) {
 }
 
 std::string ReportText(std::string_view bytes) {
+    if (bytes.find_first_of("\r\n") == std::string_view::npos)
+        return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
     for (const char c : bytes) {

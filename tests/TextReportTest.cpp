@@ -1,6 +1,7 @@
 #include "TextReport.h"
 #include "FileTimes.h"
 #include "IoError.h"
+#include "ScanWorkers.h"
 #include "TestTree.h"
 
 #include <fstream>
@@ -160,6 +161,32 @@ TEST(TextReportTest, EveryNameGoesThroughTheNameText) {
         ReadBytes(tree / "report.txt"),
         "Scanned files:    1\r\nDuplicated files: 1\r\nScan time:        00:00:00\r\n\r\n"
         "<key>\r\n</a/key>, 1, 01.02.2003 10:11:12,\r\n</b/key>, 2, 01.02.2003 10:11:12,\r\n");
+}
+
+// A large report is formatted on two cores; it is the report one core writes, byte for byte,
+// whichever row the halves meet at.
+TEST(TextReportTest, ALargeReportIsTheSameOnOneCoreAndOnTwo) {
+    TTestTree tree;
+    std::vector<TResultRow> rows;
+    for (int r = 0; r < 6001; ++r) {
+        TResultRow row{"name" + std::to_string(r) + (r % 7 == 0 ? "\r\n" : ""),
+                       std::make_unique<TFileGroup>()};
+        for (int c = 0; c < 2 + r % 5; ++c)
+            row.Group->Add(Copy("/dir" + std::to_string(c) + "/name" + std::to_string(r), r * c,
+                                Feb1st2003At101112 + r * 3600 * (c + 1)));
+        rows.push_back(std::move(row));
+    }
+    std::string reports[2];
+    for (const int workers : {1, 2}) {
+        SetScanWorkers(workers);
+        const std::string file = tree / ("report" + std::to_string(workers) + ".txt");
+        SaveTextReport(file, 12345, 0.5, rows, DayMonthYear());
+        reports[workers - 1] = ReadBytes(file);
+    }
+    SetScanWorkers(0);
+    EXPECT_GT(reports[0].size(), size_t{500000});
+    EXPECT_EQ(reports[0], reports[1]);
+    EXPECT_NE(reports[0].find("\r\n\r\nname6000\r\n/dir0/name6000, 0, "), std::string::npos);
 }
 
 } // namespace
