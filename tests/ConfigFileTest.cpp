@@ -1,6 +1,7 @@
 #include "ConfigFile.h"
 #include "ChildChecks.h"
 #include "IniFile.h"
+#include "OptionRecords.h"
 #include "SettingsFile.h"
 #include "TestTree.h"
 
@@ -34,24 +35,10 @@ std::string ErrorOf(const std::function<void()>& action) {
     return "";
 }
 
-// A record of the six classic fields; the newer name rules are off.
-TOptionRec Record(int32_t compareMode, bool caseSensitive, const std::string& ignoreChar,
-                  const std::string& scanPath, const std::string& excludePath,
-                  const std::string& fileTypes) {
-    TOptionRec options;
-    options.CompareMode = compareMode;
-    options.CaseSensitive = caseSensitive;
-    options.IgnoreChar = ignoreChar;
-    options.ScanPath = scanPath;
-    options.ExcludePath = excludePath;
-    options.FileTypes = fileTypes;
-    return options;
-}
-
 // A record in which every field differs from what any file in these tests would give, so that
 // a record left alone is told apart from one that was assigned.
 TOptionRec Untouched() {
-    return Record(2, true, "#", "/untouched", "/untouched/x", "*.u");
+    return ClassicOptions(2, true, "#", "/untouched", "/untouched/x", "*.u");
 }
 
 // The options read from a file of that text; Untouched() when the file is not accepted, which
@@ -65,7 +52,7 @@ TOptionRec Loaded(const TTestTree& tree, const std::string& text) {
     return Untouched();
 }
 
-const TOptionRec Sample = Record(2, true, "_", "/a;\"/b c\"", "/a/x", "*.txt;*.doc");
+const TOptionRec Sample = ClassicOptions(2, true, "_", "/a;\"/b c\"", "/a/x", "*.txt;*.doc");
 const std::string SampleText = "[Options]\r\nVersion=3\r\nCompareMode=2\r\nCaseSensitive=1\r\n"
                                "IgnoreChar=_\r\nScanPath=/a;\"/b c\"\r\nExcludePath=/a/x\r\n"
                                "FileTypes=*.txt;*.doc\r\n\r\n";
@@ -82,8 +69,8 @@ TEST(ConfigFileTest, NewFileHoldsNineLinesAndSavingAgainChangesNothing) {
 TEST(ConfigFileTest, ValuesRoundTripUnchanged) {
     const TOptionRec records[] = {
         Sample,
-        Record(-5, false, "=", " \"/x y\" ; /z=1 ", "", "a=b;\"c\""),
-        Record(7, false, "[x]", "", ";x", ""),
+        ClassicOptions(-5, false, "=", " \"/x y\" ; /z=1 ", "", "a=b;\"c\""),
+        ClassicOptions(7, false, "[x]", "", ";x", ""),
     };
     for (const TOptionRec& record : records) {
         TTestTree tree;
@@ -103,11 +90,12 @@ TEST(ConfigFileTest, ValuesRoundTripUnchanged) {
 
 TEST(ConfigFileTest, MissingKeysTakeTheirDefaults) {
     TTestTree tree;
-    EXPECT_EQ(Loaded(tree, "[Options]\r\nVersion=3\r\n"), Record(0, false, "", "/", "", ""));
+    EXPECT_EQ(Loaded(tree, "[Options]\r\nVersion=3\r\n"),
+              ClassicOptions(0, false, "", "/", "", ""));
     // Names in any letter case; a value is everything after the first "=".
     for (const char* text : {"[OPTIONS]\r\nVERSION=3\r\nSCANPATH=/s\r\nIGNORECHAR==;=\r\n",
                              "[options]\r\nversion=3\r\nscanpath=/s\r\nignorechar==;=\r\n"})
-        EXPECT_EQ(Loaded(tree, text), Record(0, false, "=;=", "/s", "", "")) << text;
+        EXPECT_EQ(Loaded(tree, text), ClassicOptions(0, false, "=;=", "/s", "", "")) << text;
 }
 
 TEST(ConfigFileTest, VersionMustReadAsThree) {
@@ -194,9 +182,9 @@ TEST(ConfigFileTest, FirstOccurrenceIsReadAndReplaced) {
     TTestTree tree;
     const std::string text = "[Options]\r\nVersion=3\r\nScanPath\r\nScanPath=/first\r\n"
                              "ScanPath=/second\r\nFileTypes\r\n[options]\r\nFileTypes=*.later\r\n";
-    EXPECT_EQ(Loaded(tree, text), Record(0, false, "", "/first", "", ""));
+    EXPECT_EQ(Loaded(tree, text), ClassicOptions(0, false, "", "/first", "", ""));
 
-    SaveConfigFile(tree / "in.twc", Record(1, false, "", "/new", "", "*.x"));
+    SaveConfigFile(tree / "in.twc", ClassicOptions(1, false, "", "/new", "", "*.x"));
     EXPECT_EQ(ReadBytes(tree / "in.twc"),
               "[Options]\r\nVersion=3\r\nScanPath\r\nScanPath=/new\r\nScanPath=/second\r\n"
               "FileTypes\r\nCompareMode=1\r\nCaseSensitive=0\r\nIgnoreChar=\r\nExcludePath=\r\n"
@@ -263,7 +251,7 @@ TEST(ConfigFileTest, NewerNameRulesAreWrittenWhenOnOrAlreadyThere) {
               "FileTypes=*.txt;*.doc\r\nIgnoreExtension=1\r\n\r\n[Later]\r\nx=y\r\n\r\n");
 
     // Values are read as the other flags are: any nonzero number is on.
-    TOptionRec expected = Record(0, false, "", "/", "", "");
+    TOptionRec expected = ClassicOptions(0, false, "", "/", "", "");
     expected.UnicodeNames = true;
     expected.IgnoreExtension = true;
     expected.EqualExtensions = " a=b ";

@@ -7,6 +7,7 @@
 #include "FolderBrowser.h"
 #include "HelpWindow.h"
 #include "IniFile.h"
+#include "OptionRecords.h"
 #include "WindowOptions.h"
 #include "WorkingDirectory.h"
 #include "frmDirSelectionList.h"
@@ -78,19 +79,6 @@ class TModalWatch {
     QElapsedTimer FClock;
     bool FFound = false;
 };
-
-// A record of the six options the dialog has always had; the further name rules stay off.
-TOptionRec Options(int32_t mode, bool caseSensitive, const char* ignore, const char* scan,
-                   const char* exclude, const char* types) {
-    TOptionRec options;
-    options.CompareMode = mode;
-    options.CaseSensitive = caseSensitive;
-    options.IgnoreChar = ignore;
-    options.ScanPath = scan;
-    options.ExcludePath = exclude;
-    options.FileTypes = types;
-    return options;
-}
 
 // The fields of an options record, for comparisons that show what differs.
 QStringList Fields(const TOptionRec& o) {
@@ -249,7 +237,7 @@ class OptionDialogTest : public QObject {
         QFETCH(QStringList, tabOrder);
         QFETCH(QString, help);
         TfrmOptionDialog options;
-        options.SetOptions(Options(1, false, "", "/tmp", "", ""));
+        options.SetOptions(ClassicOptions(1, false, "", "/tmp", "", ""));
         TfrmDirSelectionList list;
         list.SetEntries({"/a", "/b"});
         list.Form().lbSelectedDir->item(1)->setSelected(true); // else Delete is disabled
@@ -290,9 +278,9 @@ class OptionDialogTest : public QObject {
         QFETCH(int, modeBack);
         TfrmOptionDialog dialog;
         const Ui::TfrmOptionDialog& form = dialog.Form();
-        dialog.SetOptions(Options(1, false, "", "", "", ""));
-        const TOptionRec in =
-            Options(mode, true, "_;\" \"", "/tmp/M\xC3\xBCll;\"/a b\"", " /x , y", "*.txt,*.doc");
+        dialog.SetOptions(ClassicOptions(1, false, "", "", "", ""));
+        const TOptionRec in = ClassicOptions(mode, true, "_;\" \"", "/tmp/M\xC3\xBCll;\"/a b\"",
+                                             " /x , y", "*.txt,*.doc");
         dialog.SetOptions(in);
         QString shown;
         for (QRadioButton* button :
@@ -311,7 +299,7 @@ class OptionDialogTest : public QObject {
     void caseSensitiveDisablesIgnoreCharacters() {
         TfrmOptionDialog dialog;
         const Ui::TfrmOptionDialog& form = dialog.Form();
-        dialog.SetOptions(Options(0, false, "_;-", "/tmp", "", ""));
+        dialog.SetOptions(ClassicOptions(0, false, "_;-", "/tmp", "", ""));
         QVERIFY(form.laIgnoreChar->isEnabled() && form.edIgnoreChar->isEnabled());
         form.cbCaseSensitive->click();
         QVERIFY(!form.laIgnoreChar->isEnabled());
@@ -320,7 +308,7 @@ class OptionDialogTest : public QObject {
         form.cbCaseSensitive->click();
         QVERIFY(form.laIgnoreChar->isEnabled() && form.edIgnoreChar->isEnabled());
         QCOMPARE(form.edIgnoreChar->text(), QString("_;-"));
-        dialog.SetOptions(Options(0, true, "x", "/tmp", "", ""));
+        dialog.SetOptions(ClassicOptions(0, true, "x", "/tmp", "", ""));
         QVERIFY(!form.laIgnoreChar->isEnabled() && !form.edIgnoreChar->isEnabled());
     }
 
@@ -374,7 +362,7 @@ class OptionDialogTest : public QObject {
 
     void nameRulesInAndOut_data() {
         QTest::addColumn<TOptionRec>("in");
-        const TOptionRec base = Options(1, false, "_", "/data", "", "*.jpg");
+        const TOptionRec base = ClassicOptions(1, false, "_", "/data", "", "*.jpg");
         const auto with = [&](const std::function<void(TOptionRec&)>& change) {
             TOptionRec options = base;
             change(options);
@@ -427,7 +415,7 @@ class OptionDialogTest : public QObject {
     void ignoreExtensionDisablesEqualExtensions() {
         TfrmOptionDialog dialog;
         const Ui::TfrmOptionDialog& form = dialog.Form();
-        TOptionRec options = Options(0, false, "", "/tmp", "", "");
+        TOptionRec options = ClassicOptions(0, false, "", "/tmp", "", "");
         options.EqualExtensions = "jpg=jpeg";
         dialog.SetOptions(options);
         QVERIFY(form.laEqualExtensions->isEnabled() && form.edEqualExtensions->isEnabled());
@@ -481,11 +469,11 @@ class OptionDialogTest : public QObject {
         const QByteArray keys =
             "CompareMode=1\r\nCaseSensitive=1\r\nIgnoreChar=-\r\nScanPath=/data\r\n"
             "ExcludePath=/data/tmp\r\nFileTypes=*.txt\r\n";
-        const TOptionRec before = Options(2, true, "_", "/a", "/a/b", "*.c"),
-                         empty = Options(0, false, "", "", "", "");
+        const TOptionRec before = ClassicOptions(2, true, "_", "/a", "/a/b", "*.c"),
+                         empty = ClassicOptions(0, false, "", "", "", "");
         QTest::newRow("open") << false << "work.twc"
                               << "[Options]\r\nVersion=3\r\n" + keys
-                              << Options(1, true, "-", "/data", "/data/tmp", "*.txt")
+                              << ClassicOptions(1, true, "-", "/data", "/data/tmp", "*.txt")
                               << "Options [work.twc]"
                               << ""
                               << "";
@@ -536,7 +524,7 @@ class OptionDialogTest : public QObject {
                 (file.open(QIODevice::WriteOnly) && file.write(content) == content.size()));
         file.close();
         TfrmOptionDialog dialog;
-        const TOptionRec before = Options(2, true, "_", "/a", "/a/b", "*.c");
+        const TOptionRec before = ClassicOptions(2, true, "_", "/a", "/a/b", "*.c");
         dialog.SetOptions(before);
         dialog.FConfigFileName = WorkPath("before.twc");
         dialog.UpdateCaption();
