@@ -1,5 +1,7 @@
 #include "Icons.h"
 
+#include "DimmedIconEngine.h"
+
 #include <QApplication>
 #include <QStyle>
 
@@ -35,13 +37,20 @@ void SetUpIconTheme() {
         QIcon::setThemeName("Adwaita");
 }
 
-QIcon ActionImage(TActionImage index) {
-    if (index < 0 || index >= static_cast<int>(std::size(Images)))
-        return {};
-    const TImage& image = Images[index];
+namespace {
+
+QIcon ThemeImage(const TImage& image) {
     for (const char* name : image.Names) {
         if (name != nullptr && QIcon::hasThemeIcon(name))
             return QIcon::fromTheme(name);
     }
     return QApplication::style()->standardIcon(image.Fallback);
+}
+
+} // namespace
+
+QIcon ActionImage(TActionImage index) {
+    if (index < 0 || index >= static_cast<int>(std::size(Images)))
+        return {};
+    return QIcon(new TDimmedIconEngine(ThemeImage(Images[index])));
 }

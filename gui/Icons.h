@@ -16,7 +16,7 @@ enum TActionImage : int {
 };
 
 // An image taken from the desktop's icon theme, with the style's own icon where the theme has
-// none, so that no button is ever blank.
+// none, so that no button is ever blank. Disabled, the image is grey and faint.
 QIcon ActionImage(TActionImage index);
 
 // Makes the themes of the desktop reachable even where no desktop set one up.

@@ -1,10 +1,27 @@
 #include "PathListModel.h"
 
+#include "Desktop.h"
 #include "FileListModel.h"
 #include "FileTimes.h"
 #include "FormatSize.h"
 
 #include <QFile>
+#include <QMimeData>
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+const char* const UriListType = "text/uri-list";
+const char* const PlainTextType = "text/plain";
+
+} // namespace
+
+QString ClipboardPathText(const std::string& path) {
+    if (path.find_first_of("\r\n") != std::string::npos)
+        return ShownText(path);
+    return DecodedName(path);
+}
 
 TPathListModel::TPathListModel(TFileListModel& files, QObject* parent)
     : QAbstractTableModel(parent), FFiles(files) {
@@ -28,6 +45,7 @@ void TPathListModel::ShowRow(int fileRow) {
     FRow = fileRow >= 0 && fileRow < FFiles.rowCount()
                ? QPersistentModelIndex(FFiles.index(fileRow, 0))
                : QPersistentModelIndex();
+    FOrder = SortedOrder();
     endResetModel();
 }
 
@@ -36,9 +54,60 @@ void TPathListModel::Forget() {
         ShowRow(-1);
 }
 
-int TPathListModel::rowCount(const QModelIndex& parent) const {
+std::vector<int> TPathListModel::SortedOrder() const {
     const TFileGroup* group = Group();
-    return parent.isValid() || group == nullptr ? 0 : group->Count();
+    std::vector<int> order(group != nullptr ? static_cast<size_t>(group->Count()) : 0);
+    std::iota(order.begin(), order.end(), 0);
+    if (group == nullptr || FSortColumn < 0)
+        return order;
+    // Paths are built once per copy, not once per comparison.
+    std::vector<std::string> paths;
+    if (FSortColumn == ColPath)
+        for (int copy : order)
+            paths.push_back(group->Path(copy));
+    auto compare = [&](int a, int b) {
+        const TFileInfoRec& x = group->Info(a);
+        const TFileInfoRec& y = group->Info(b);
+        switch (FSortColumn) {
+        case ColSize:
+            return x.Size < y.Size ? -1 : (x.Size > y.Size ? 1 : 0);
+        case ColDateTime:
+            return x.LastWriteTime < y.LastWriteTime ? -1
+                                                     : (x.LastWriteTime > y.LastWriteTime ? 1 : 0);
+        default:
+            return CompareOrdinal(paths[static_cast<size_t>(a)], paths[static_cast<size_t>(b)]);
+        }
+    };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int result = compare(a, b);
+        return FSortOrder == Qt::DescendingOrder ? result > 0 : result < 0;
+    });
+    return order;
+}
+
+void TPathListModel::SortRows(int column, Qt::SortOrder order) {
+    FSortColumn = column >= 0 && column < ColumnCount ? column : -1;
+    FSortOrder = order;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newOrder = SortedOrder();
+    // The selection and the current row stay with their copies.
+    std::vector<int> rowOfCopy(newOrder.size());
+    for (size_t row = 0; row < newOrder.size(); ++row)
+        rowOfCopy[static_cast<size_t>(newOrder[row])] = static_cast<int>(row);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before) {
+        const auto copy = static_cast<size_t>(FOrder.at(static_cast<size_t>(old.row())));
+        after.append(index(rowOfCopy.at(copy), old.column()));
+    }
+    FOrder = std::move(newOrder);
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int TPathListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || Group() == nullptr ? 0 : static_cast<int>(FOrder.size());
 }
 
 int TPathListModel::columnCount(const QModelIndex& parent) const {
@@ -52,7 +121,7 @@ QVariant TPathListModel::data(const QModelIndex& index, int role) const {
         const bool right = index.column() == ColSize;
         return QVariant::fromValue(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
     }
-    const TFileInfoRec& info = Group()->Info(index.row());
+    const TFileInfoRec& info = Group()->Info(GroupIndex(index.row()));
     // The tip of a row is its full path, whatever the column.
     if (role == Qt::ToolTipRole)
         return QFile::decodeName(QByteArray::fromStdString(info.FullPath()));
@@ -98,21 +167,67 @@ Qt::ItemFlags TPathListModel::flags(const QModelIndex& index) const {
     return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
 }
 
+QStringList TPathListModel::mimeTypes() const {
+    return {UriListType, PlainTextType};
+}
+
+QMimeData* TPathListModel::mimeData(const QModelIndexList& indexes) const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.model() == this)
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return CopyPaths(rows);
+}
+
+Qt::DropActions TPathListModel::supportedDragActions() const {
+    // A drag never moves a copy away: what takes the drop gets the files to copy or link.
+    return Qt::CopyAction;
+}
+
+QMimeData* TPathListModel::CopyPaths(const std::vector<int>& rows) const {
+    QByteArray uris;
+    QStringList lines;
+    for (int row : rows) {
+        const std::string path = Path(row);
+        if (path.empty())
+            continue;
+        uris += FileUri(DecodedName(path)).toLatin1() + "\r\n";
+        lines << ClipboardPathText(path);
+    }
+    auto* data = new QMimeData;
+    if (lines.isEmpty())
+        return data;
+    data->setData(UriListType, uris);
+    data->setText(lines.join('\n'));
+    return data;
+}
+
 void TPathListModel::SetPathCaption(const QString& caption) {
     FPathCaption = caption;
     emit headerDataChanged(Qt::Horizontal, ColPath, ColPath);
 }
 
+int TPathListModel::GroupIndex(int row) const {
+    return row >= 0 && row < rowCount() ? FOrder[static_cast<size_t>(row)] : -1;
+}
+
 std::string TPathListModel::Path(int row) const {
-    const TFileGroup* group = Group();
-    return group != nullptr && row >= 0 && row < group->Count() ? group->Path(row) : std::string();
+    const int copy = GroupIndex(row);
+    return copy >= 0 ? Group()->Path(copy) : std::string();
 }
 
 void TPathListModel::RemoveRow(int row) {
     TFileGroup* group = Group();
-    if (group == nullptr || row < 0 || row >= group->Count())
+    const int copy = GroupIndex(row);
+    if (group == nullptr || copy < 0)
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    group->Delete(row);
+    group->Delete(copy);
+    FOrder.erase(FOrder.begin() + row);
+    for (int& place : FOrder)
+        if (place > copy)
+            --place;
     endRemoveRows();
 }

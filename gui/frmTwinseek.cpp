@@ -21,17 +21,25 @@
 #include "ui_frmTwinseek.h"
 
 #include <QAbstractEventDispatcher>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
@@ -47,6 +55,13 @@ const int FileColumnWidths[TFileListModel::ColumnCount] = {151, 35, 40, 60};
 const int PathColumnWidths[TPathListModel::ColumnCount] = {300, 60, 112};
 // Dragged to this width or less, a list collapses.
 constexpr int CollapsedListWidth = 30;
+// The window's least size, in pixels of the designed font.
+constexpr QSize LeastWindowSize(480, 300);
+// The busy indicator's width, and the room between two status bar panels.
+constexpr int BusyIndicatorWidth = 80;
+constexpr int PanelSpacing = 8;
+// The group of the window's entries in the user's settings.
+const char* const WindowSettingsGroup = "Window";
 // The status texts a running scan changes are shown at most this often (milliseconds).
 constexpr int PanelRefreshInterval = 40;
 // The problems a clean-up's summary lists at most.
@@ -76,6 +91,7 @@ TfrmTwinseek::TfrmTwinseek(QWidget* parent)
     SetUpActions();
     SetUpViews();
     SetUpStatusBar();
+    LoadWindowSettings();
 
     FOptions = DefaultOptions();
     connect(FBridge, &TScanBridge::Message, this,
@@ -124,6 +140,15 @@ TfrmTwinseek::~TfrmTwinseek() {
     // A message the scan thread waits in is let through first; then the thread is stopped and
     // joined.
     disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
+    SaveWindowSettings();
+    // The lists go after this object: they no longer report to it.
+    for (QTreeView* list : {FUi->lvFiles, FUi->lvPath}) {
+        list->removeEventFilter(this);
+        list->viewport()->removeEventFilter(this);
+        disconnect(list->header(), nullptr, this, nullptr);
+    }
+    disconnect(FFileList, nullptr, this, nullptr);
+    disconnect(FPathList, nullptr, this, nullptr);
     FBridge->Close();
     ScanThread.reset();
     // A clean-up stops after the file it is at; what it removed is in the action log.
@@ -181,6 +206,11 @@ void TfrmTwinseek::SetUpActions() {
         connect(sortActions[tag], &QAction::triggered, this,
                 [this, tag] { RunAction(this, [this, tag] { OnFileSortClick(tag); }); });
 
+    // A held key runs an action once: a repeated Start would be a scan nobody asked for, a
+    // repeated Delete a removal of copies selected only after the first.
+    for (QAction* action : findChildren<QAction*>())
+        action->setAutoRepeat(false);
+
     pmFileList = new QMenu(this);
     pmFileList->setObjectName("pmFileList");
     pmFileList->addActions({FUi->acSortName, FUi->acSortExt, FUi->acSortCount, FUi->acSortSize});
@@ -189,6 +219,9 @@ void TfrmTwinseek::SetUpActions() {
     pmPathList->addActions({FUi->acDelete, FUi->acTrash});
     pmPathList->addSeparator();
     pmPathList->addActions({FUi->acOpenFile, FUi->acShowNotepad, FUi->acExploreFile});
+    // The hints of the entries are tool tips: the status bar keeps its panels.
+    for (QMenu* menu : {FUi->mnFile, FUi->mnControl, FUi->mnHelp, pmFileList, pmPathList})
+        menu->setToolTipsVisible(true);
 }
 
 void TfrmTwinseek::SetUpViews() {
@@ -221,15 +254,217 @@ void TfrmTwinseek::SetUpViews() {
     connect(paths, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         pmPathList->popup(FUi->lvPath->viewport()->mapToGlobal(at));
     });
+    // A click on a header sorts the copies shown by that column; the next click on it turns the
+    // order round.
+    paths->header()->setSectionsClickable(true);
+    paths->header()->setSortIndicatorShown(true);
+    paths->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(paths->header(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder order) {
+                RunAction(this, [&] { FPathList->SortRows(column, order); });
+            });
+    connect(paths, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { RunAction(this, [&] { OpenCopy(index.row()); }); });
 
-    resize(Scaled(DesignedWindowSize.width()), Scaled(DesignedWindowSize.height()));
-    FUi->Splitter1->setSizes(
-        {Scaled(DesignedFileListWidth), width() - Scaled(DesignedFileListWidth)});
-    FUi->Splitter1->setStretchFactor(0, 0);
+    // The name and path columns take the room the other columns leave; those are widened to
+    // their widest value when rows are set.
+    for (QTreeView* list : {files, paths}) {
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+        connect(list->header(), &QHeaderView::sectionResized, this, [this](int column) {
+            if (column != 0)
+                Splitter1Moved();
+        });
+    }
+    connect(FFileList, &QAbstractItemModel::modelReset, this, &TfrmTwinseek::FitFileColumns);
+    connect(FPathList, &QAbstractItemModel::modelReset, this, &TfrmTwinseek::FitPathColumns);
+
+    // Both lists start with their designed columns in full, and share what the window grows by.
+    int fileListWidth = 2 * files->frameWidth() +
+                        files->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, files);
+    for (int column = 0; column < TFileListModel::ColumnCount; ++column)
+        fileListWidth += files->header()->sectionSize(column);
+    fileListWidth = std::max(fileListWidth, Scaled(DesignedFileListWidth));
+    int pathListWidth = 2 * paths->frameWidth() +
+                        paths->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, paths);
+    for (int column = 0; column < TPathListModel::ColumnCount; ++column)
+        pathListWidth += paths->header()->sectionSize(column);
+    const int windowWidth = std::max(Scaled(DesignedWindowSize.width()),
+                                     fileListWidth + FUi->Splitter1->handleWidth() + pathListWidth);
+    resize(windowWidth, Scaled(DesignedWindowSize.height()));
+    FUi->Splitter1->setSizes({fileListWidth, windowWidth - fileListWidth});
+    FUi->Splitter1->setStretchFactor(0, 1);
     FUi->Splitter1->setStretchFactor(1, 1);
     files->setMinimumWidth(CollapsedListWidth);
     paths->setMinimumWidth(CollapsedListWidth);
     connect(FUi->Splitter1, &QSplitter::splitterMoved, this, &TfrmTwinseek::Splitter1Moved);
+}
+
+namespace {
+
+// The width a list's column needs to show a text in full.
+int ColumnWidthFor(const QTreeView& list, const QString& text) {
+    QStyleOptionViewItem option;
+    option.initFrom(&list);
+    option.font = list.font();
+    option.fontMetrics = list.fontMetrics();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = text;
+    option.displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
+    return list.style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), &list).width();
+}
+
+// Widens a column to its header and its widest text; a column wider already keeps its width.
+// Each distinct text is measured once.
+void WidenColumn(QTreeView& list, int column, const std::unordered_set<std::string>& texts) {
+    const QFontMetrics metrics = list.fontMetrics();
+    QString widest;
+    int widestAdvance = -1;
+    for (const std::string& bytes : texts) {
+        const QString text = QString::fromStdString(bytes);
+        const int advance = metrics.horizontalAdvance(text);
+        if (advance > widestAdvance) {
+            widest = text;
+            widestAdvance = advance;
+        }
+    }
+    QHeaderView* header = list.header();
+    int needed = header->sectionSizeHint(column);
+    if (widestAdvance >= 0)
+        needed = std::max(needed, ColumnWidthFor(list, widest));
+    if (header->sectionSize(column) < needed)
+        header->resizeSection(column, needed);
+}
+
+} // namespace
+
+void TfrmTwinseek::FitFileColumns() {
+    std::unordered_set<std::string> counts, spaces;
+    for (const TResultRow& row : FFileList->Rows()) {
+        counts.insert(std::to_string(row.Count()));
+        spaces.insert(FormatSize(row.GroupSpace(), FFormats));
+    }
+    WidenColumn(*FUi->lvFiles, TFileListModel::ColCount, counts);
+    WidenColumn(*FUi->lvFiles, TFileListModel::ColSpace, spaces);
+    Splitter1Moved();
+}
+
+void TfrmTwinseek::FitPathColumns() {
+    std::unordered_set<std::string> sizes, times;
+    if (const TFileGroup* group = FPathList->Group())
+        for (int copy = 0; copy < group->Count(); ++copy) {
+            sizes.insert(FormatSize(static_cast<float>(group->Info(copy).Size), FFormats));
+            times.insert(DateTimeText(group->Info(copy).LastWriteTime, FFormats));
+        }
+    WidenColumn(*FUi->lvPath, TPathListModel::ColSize, sizes);
+    WidenColumn(*FUi->lvPath, TPathListModel::ColDateTime, times);
+    Splitter1Moved();
+}
+
+QString TfrmTwinseek::WindowSettingsFile() {
+    // ~/.config/twinseek/window.conf for the program.
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/window.conf");
+}
+
+namespace {
+
+// Column widths as the settings keep them: "35,40,60".
+QString WidthsText(const QHeaderView& header) {
+    QStringList widths;
+    for (int column = 1; column < header.count(); ++column)
+        widths << QString::number(header.sectionSize(column));
+    return widths.join(',');
+}
+
+// Widths read back; a text that does not name a sensible width for every column is ignored.
+void RestoreWidths(QHeaderView& header, const QString& text) {
+    const QStringList widths = text.split(',');
+    if (widths.size() != header.count() - 1)
+        return;
+    std::vector<int> values;
+    for (const QString& width : widths) {
+        bool ok = false;
+        const int value = width.trimmed().toInt(&ok);
+        if (!ok || value < 1 || value > 10000)
+            return;
+        values.push_back(value);
+    }
+    for (int column = 1; column < header.count(); ++column)
+        header.resizeSection(column, values[static_cast<size_t>(column - 1)]);
+}
+
+} // namespace
+
+void TfrmTwinseek::LoadWindowSettings() {
+    QSettings settings(WindowSettingsFile(), QSettings::IniFormat);
+    settings.beginGroup(WindowSettingsGroup);
+    restoreGeometry(settings.value("Geometry").toByteArray());
+    FUi->Splitter1->restoreState(settings.value("Splitter").toByteArray());
+    RestoreWidths(*FUi->lvFiles->header(), settings.value("FileColumns").toString());
+    RestoreWidths(*FUi->lvPath->header(), settings.value("PathColumns").toString());
+}
+
+void TfrmTwinseek::SaveWindowSettings() const {
+    if (!FWasShown)
+        return;
+    QSettings settings(WindowSettingsFile(), QSettings::IniFormat);
+    settings.beginGroup(WindowSettingsGroup);
+    settings.setValue("Geometry", saveGeometry());
+    settings.setValue("Splitter", FUi->Splitter1->saveState());
+    settings.setValue("FileColumns", WidthsText(*FUi->lvFiles->header()));
+    settings.setValue("PathColumns", WidthsText(*FUi->lvPath->header()));
+}
+
+void TfrmTwinseek::showEvent(QShowEvent* event) {
+    FWasShown = true;
+    QMainWindow::showEvent(event);
+}
+
+bool TfrmTwinseek::event(QEvent* event) {
+    // The hints of menu entries and buttons would take the place of the status panels; they
+    // are tool tips instead.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+bool TfrmTwinseek::eventFilter(QObject* watched, QEvent* event) {
+    QTreeView* files = FUi->lvFiles;
+    QTreeView* paths = FUi->lvPath;
+    if (event->type() == QEvent::Resize &&
+        (watched == files->viewport() || watched == paths->viewport()))
+        Splitter1Moved();
+    if (event->type() == QEvent::KeyPress && (watched == files || watched == paths)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            ShowListPopup(static_cast<QTreeView*>(watched));
+            return true;
+        }
+        if (watched == paths && key->matches(QKeySequence::Copy)) {
+            RunAction(this, [this] { CopySelectedPaths(); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmTwinseek::ShowListPopup(QTreeView* list) {
+    QMenu* menu = list == FUi->lvFiles ? pmFileList : pmPathList;
+    // Below the current row, or at the top of the list without one.
+    const QRect area = list->viewport()->rect();
+    const QModelIndex current = list->currentIndex();
+    QPoint at = current.isValid() ? list->visualRect(current).bottomLeft() : area.topLeft();
+    at.setX(std::clamp(at.x(), area.left(), area.right()));
+    at.setY(std::clamp(at.y(), area.top(), area.bottom()));
+    menu->popup(list->viewport()->mapToGlobal(at));
+}
+
+void TfrmTwinseek::CopySelectedPaths() {
+    const std::vector<int> rows = SelectedPathRows();
+    if (rows.empty())
+        return;
+    QGuiApplication::clipboard()->setMimeData(FPathList->CopyPaths(rows));
 }
 
 void TfrmTwinseek::SetUpStatusBar() {
@@ -256,6 +491,24 @@ void TfrmTwinseek::SetUpStatusBar() {
             FUi->StatusBar->addWidget(FPanels[panel], 1);
         }
     }
+    // Moves beside the panels while a scan or a clean-up runs.
+    FBusy = new QProgressBar(this);
+    FBusy->setObjectName(QStringLiteral("ScanBusy"));
+    FBusy->setRange(0, 0);
+    FBusy->setTextVisible(false);
+    FBusy->setFixedWidth(Scaled(BusyIndicatorWidth));
+    FBusy->setMaximumHeight(FPanels[spTime]->sizeHint().height());
+    FUi->StatusBar->addPermanentWidget(FBusy);
+    FBusy->hide();
+
+    // The least size keeps every panel readable, also during a scan.
+    int panelsWidth = FPanels[spSpace]->fontMetrics().horizontalAdvance(
+                          QStringLiteral("Total space required: 1,023.9 MB")) +
+                      FBusy->width() + Scaled(PanelSpacing);
+    for (int panel = 0; panel < spSpace; ++panel)
+        panelsWidth += FPanels[panel]->width() + Scaled(PanelSpacing);
+    setMinimumSize(std::max(Scaled(LeastWindowSize.width()), panelsWidth),
+                   Scaled(LeastWindowSize.height()));
 }
 
 void TfrmTwinseek::SetPanel(int panel, const QString& text) {
@@ -282,6 +535,7 @@ QString TfrmTwinseek::PanelText(int panel) const {
 
 void TfrmTwinseek::SetState(TState state) {
     FState = state;
+    FBusy->setVisible(state != TState::Idle);
     ActionList1Update();
 }
 
@@ -291,6 +545,10 @@ void TfrmTwinseek::ShowTotalSpace() {
 }
 
 void TfrmTwinseek::acStartExecute() {
+    // One Start, one scan: the scan thread would keep a start asked for while a scan runs and
+    // run it after that one, in a window that no longer shows a scan.
+    if (FState != TState::Idle)
+        return;
     ClearFileList();
     ShowTotalSpace();
     FPathList->SetPathCaption("Directories");
@@ -417,18 +675,22 @@ void TfrmTwinseek::lvFilesSelectItem(int row, bool selected) {
 }
 
 void TfrmTwinseek::Splitter1Moved() {
-    QTreeView* files = FUi->lvFiles;
-    QHeaderView* header = files->header();
-    int others = 0;
-    for (int column = 1; column < header->count(); ++column)
-        others += header->sectionSize(column);
-    // Rows just shown may not have brought their scroll bar yet; leave room for it.
-    int available = files->viewport()->width();
-    const int rows = FFileList->rowCount();
-    if (!files->verticalScrollBar()->isVisible() && rows > 0 &&
-        rows * files->sizeHintForRow(0) > files->viewport()->height())
-        available -= files->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, files);
-    header->resizeSection(0, std::max(0, available - others));
+    // The first column of each list takes the width the others leave, at least its designed one.
+    auto fit = [this](QTreeView* list, int designed) {
+        QHeaderView* header = list->header();
+        int others = 0;
+        for (int column = 1; column < header->count(); ++column)
+            others += header->sectionSize(column);
+        // Rows just shown may not have brought their scroll bar yet; leave room for it.
+        int available = list->viewport()->width();
+        const int rows = list->model()->rowCount();
+        if (!list->verticalScrollBar()->isVisible() && rows > 0 &&
+            rows * list->sizeHintForRow(0) > list->viewport()->height())
+            available -= list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+        header->resizeSection(0, std::max(Scaled(designed), available - others));
+    };
+    fit(FUi->lvFiles, FileColumnWidths[0]);
+    fit(FUi->lvPath, PathColumnWidths[0]);
 }
 
 void TfrmTwinseek::ActionList1Update() {
@@ -530,7 +792,8 @@ void TfrmTwinseek::RemoveSelectedCopies(TRemovalMethod method) {
         std::vector<std::string> selectedPaths;
         for (int other : selected)
             selectedPaths.push_back(FPathList->Path(other));
-        const TFileRemoval removal = RemoveCopy(group, row, selectedPaths, method, *log);
+        const TFileRemoval removal =
+            RemoveCopy(group, FPathList->GroupIndex(row), selectedPaths, method, *log);
         if (removal.Outcome == TFileRemoval::frKept) {
             TDesktop::Current().ShowMessage(
                 this, failure.arg(ShownText(path), ShownText(removal.ErrorText)));
@@ -645,6 +908,14 @@ void TfrmTwinseek::acOpenFileExecute() {
     if (selected.empty())
         return;
     const std::string path = FPathList->Path(selected.front());
+    if (MayOpen(this, path, false))
+        TDesktop::Current().OpenFile(DecodedName(path));
+}
+
+void TfrmTwinseek::OpenCopy(int row) {
+    const std::string path = FPathList->Path(row);
+    if (path.empty())
+        return;
     if (MayOpen(this, path, false))
         TDesktop::Current().OpenFile(DecodedName(path));
 }

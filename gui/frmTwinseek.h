@@ -19,7 +19,9 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QTimer;
+class QTreeView;
 class TFileListModel;
 class TPathListModel;
 class TScanBridge;
@@ -99,8 +101,21 @@ class TfrmTwinseek : public QMainWindow {
     // The caption of the window for a configuration file ("Twin Seek [work.twc]").
     static QString TitleFor(const QString& configFileName);
 
+    // The user's settings of the window (size and place, splitter, column widths), kept apart
+    // from the settings file of the working directory.
+    static QString WindowSettingsFile();
+    // Puts the files of the selected copies on the clipboard (Ctrl+C in the path list).
+    void CopySelectedPaths();
+    // Opens the popup menu of a list at its current row, as the Menu key and Shift+F10 do.
+    void ShowListPopup(QTreeView* list);
+    // Opens the copy of a path-list row, as Open file does (a double-click on the row).
+    void OpenCopy(int row);
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void ScanMessage(uint32_t message, int32_t first, int32_t second);
@@ -131,6 +146,12 @@ class TfrmTwinseek : public QMainWindow {
     void SetUpViews();
     void SetUpStatusBar();
     void LoadSettings();
+    // The window's size and place, splitter and column widths: the user's, or the designed ones.
+    void LoadWindowSettings();
+    void SaveWindowSettings() const;
+    // Widens the value columns to their widest text, measured once when rows are set.
+    void FitFileColumns();
+    void FitPathColumns();
     // The path rows selected, first (lowest) row first.
     std::vector<int> SelectedPathRows() const;
     // The duplicate-list row whose copies the path list shows, or -1.
@@ -151,6 +172,10 @@ class TfrmTwinseek : public QMainWindow {
     QLabel* FPanels[StatusPanelCount] = {};
     QString FPanelTexts[StatusPanelCount];
     QTimer* FPanelRefresh = nullptr;
+    // Moves while a scan or clean-up runs, beside the panels.
+    QProgressBar* FBusy = nullptr;
+    // Only a window that was shown has a size and place the user chose.
+    bool FWasShown = false;
     QMenu* pmFileList = nullptr;
     QMenu* pmPathList = nullptr;
     TLocaleFormats FFormats;

@@ -27,6 +27,7 @@ make Documents/notes.txt 800; make Backup/notes.txt 800; make Music/song.ogg 340
 make Backup/Music/song.ogg 3400000; make Documents/README.md 2100; make Backup/README.md 2100
 
 cd "$work" # the window's settings file stays out of the repository
-xvfb-run -a -s "-screen 0 1024x768x24" "$OLDPWD/build/tools/twinseek-screenshot" "$tree" \
+XDG_CONFIG_HOME="$work" \
+    xvfb-run -a -s "-screen 0 1024x768x24" "$OLDPWD/build/tools/twinseek-screenshot" "$tree" \
     "$OLDPWD/docs/screenshot.png"
 echo "docs/screenshot.png renewed"

@@ -1,5 +1,6 @@
 // The main window: start-up and settings, the enabling of its actions, the status bar across a
-// scan, stopping and closing during a scan, the error report text, About and Help.
+// scan, one scan for one Start, stopping and closing during a scan, the error report text, About
+// and Help, the popup menus from the keyboard.
 
 #include "Desktop.h"
 #include "FileListModel.h"
@@ -17,14 +18,21 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 #include <condition_variable>
 #include <memory>
@@ -144,6 +152,7 @@ class MainWindowTest : public QObject {
 
   private slots:
     void init() {
+        QFile::remove(TfrmTwinseek::WindowSettingsFile());
         FWorkDir = std::make_unique<TWorkingDirectory>();
         QVERIFY(FWorkDir->IsValid());
         FDesktop = TRecordingDesktop();
@@ -153,6 +162,7 @@ class MainWindowTest : public QObject {
     void cleanup() {
         TDesktop::SetCurrent(nullptr);
         FWorkDir.reset();
+        QFile::remove(TfrmTwinseek::WindowSettingsFile());
         QVERIFY2(FDesktop.Messages.isEmpty(), qPrintable(FDesktop.Messages.join('|')));
     }
 
@@ -703,6 +713,213 @@ class MainWindowTest : public QObject {
         help.hide();
     }
 
+    // The hints of menu entries and tool buttons do not push the panels out of the status bar.
+    void menuHintsLeaveThePanels() {
+        TfrmTwinseek window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QStringList panels = ShownPanels(window);
+        auto* statusBar = window.findChild<QStatusBar*>();
+        QVERIFY(statusBar);
+        int hints = 0;
+        for (const char* name : {"mnFile", "mnControl", "mnHelp", "pmFileList", "pmPathList"}) {
+            auto* menu = window.findChild<QMenu*>(name);
+            QVERIFY2(menu, name);
+            for (QAction* action : menu->actions()) {
+                if (action->statusTip().isEmpty())
+                    continue;
+                ++hints;
+                // What a menu does when the mouse rests on an entry: the hint goes to the widget
+                // the menu came from.
+                action->showStatusText(menu->objectName().startsWith("mn")
+                                           ? static_cast<QWidget*>(window.menuBar())
+                                           : window.Form().lvFiles);
+                QCOMPARE(statusBar->currentMessage(), QString());
+                for (int panel = 0; panel < 4; ++panel) {
+                    const auto* label =
+                        window.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel));
+                    QVERIFY2(label->isVisible(), qPrintable(action->objectName()));
+                }
+                QCOMPARE(ShownPanels(window), panels);
+                // The hint is the entry's tool tip instead.
+                QCOMPARE(action->toolTip(), action->statusTip());
+            }
+            QVERIFY2(menu->toolTipsVisible(), name);
+        }
+        QVERIFY(hints >= 6);
+    }
+
+    // Shift+F10 opens the popup menu of the list that has the focus, as the Menu key does.
+    void shiftF10OpensThePopupOfTheFocusedList_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("menu");
+        QTest::newRow("duplicate list") << "lvFiles"
+                                        << "pmFileList";
+        QTest::newRow("path list") << "lvPath"
+                                   << "pmPathList";
+    }
+
+    void shiftF10OpensThePopupOfTheFocusedList() {
+        QFETCH(QString, list);
+        QFETCH(QString, menu);
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(Scan(window, tree));
+        window.Form().lvFiles->setCurrentIndex(window.FileList().index(0, 0));
+        window.Form().lvPath->setCurrentIndex(window.PathList().index(1, 0));
+        auto* view = window.findChild<QTreeView*>(list);
+        auto* popup = window.findChild<QMenu*>(menu);
+        QVERIFY(view && popup);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(popup->isVisible());
+        // Below the current row.
+        const QRect row = view->visualRect(view->currentIndex());
+        QCOMPARE(popup->pos(), view->viewport()->mapToGlobal(row.bottomLeft()));
+        for (QMenu* other : window.findChildren<QMenu*>())
+            QVERIFY2(other == popup || !other->isVisible(), qPrintable(other->objectName()));
+        popup->close();
+        // F10 alone or with other keys is not the popup's.
+        QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier | Qt::ControlModifier);
+        QVERIFY(!popup->isVisible());
+    }
+
+    // A scan runs once for each Start, whichever way Start is reached, even when the handler is
+    // reached again while a scan runs: a start asked for then would be kept by the scan thread
+    // and run after the first, in a window that shows no scan.
+    void oneStartGivesOneScan_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Start triggered") << "trigger";
+        QTest::newRow("Start triggered twice at once") << "trigger twice";
+        QTest::newRow("the handler reached again during the scan") << "handler twice";
+        QTest::newRow("the tool button double-clicked") << "double-click";
+        QTest::newRow("Control menu from the keyboard, R held") << "keys";
+        QTest::newRow("options typed and closed with Enter held, then Start") << "options";
+    }
+
+    void oneStartGivesOneScan() {
+        QFETCH(QString, how);
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        EditOptions(window, [&](TOptionRec& o) { o.ScanPath = tree.Root(); });
+        int scans = 0;
+        bool again = how == "handler twice";
+        connect(window.findChild<TScanBridge*>(), &TScanBridge::Message, &window,
+                [&](uint32_t message) {
+                    if (std::exchange(again, false))
+                        RunAction(&window, [&] { window.acStartExecute(); });
+                    if (message == WM_SCAN_DONE)
+                        ++scans;
+                });
+        QAction* start = window.Form().acStart;
+        if (how == "trigger") {
+            start->trigger();
+        } else if (how == "trigger twice") {
+            start->trigger();
+            start->trigger();
+        } else if (how == "handler twice") {
+            window.acStartExecute();
+        } else if (how == "double-click") {
+            auto* button = qobject_cast<QToolButton*>(
+                window.findChild<QToolBar*>("ToolBar1")->widgetForAction(start));
+            QVERIFY(button);
+            QTest::mouseDClick(button, Qt::LeftButton);
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else if (how == "options") {
+            QTimer::singleShot(0, &window, [&] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto* types = dialog->findChild<QLineEdit*>("edFileTypes");
+                QVERIFY(types);
+                types->setFocus();
+                QTest::keyClicks(types, "*.txt");
+                QTest::keyClick(types, Qt::Key_Return);
+                QVERIFY(!dialog->isVisible());
+                // The key held down: its repeats reach whatever has the focus now.
+                for (int repeat = 0; repeat < 5; ++repeat) {
+                    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", true);
+                    QApplication::sendEvent(QApplication::focusWidget(), &press);
+                }
+            });
+            window.Form().acOption->trigger();
+            QCOMPARE(window.Options().FileTypes, std::string("*.txt"));
+            RunEventLoop(100);
+            QCOMPARE(scans, 0);
+            QVERIFY(!window.IsScanning());
+            start->trigger();
+        } else {
+            QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+            QMenu* control = window.Form().mnControl;
+            QVERIFY(QTest::qWaitFor([&] { return control->isVisible(); }, 5000));
+            QTest::keyClick(control, Qt::Key_R);
+            // The key held down: its repeats reach whatever has the focus now.
+            for (int repeat = 0; repeat < 5; ++repeat) {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_R, Qt::NoModifier, "r", true);
+                QApplication::sendEvent(QApplication::focusWidget(), &press);
+            }
+        }
+        QVERIFY(QTest::qWaitFor([&] { return scans > 0 && !window.IsScanning(); }, 10000));
+        // Long enough for a start kept by the scan thread to have shown itself.
+        RunEventLoop(300);
+        QCOMPARE(scans, 1);
+        QVERIFY(!window.IsScanning());
+        QCOMPARE(Captions(window.FileList()), QStringList{"a.txt"});
+    }
+
+    // A key held down runs no action again: neither Start nor the removals repeat by themselves.
+    void heldKeysDoNotRepeatActions() {
+        TfrmTwinseek window;
+        int actions = 0;
+        for (QAction* action : window.findChildren<QAction*>()) {
+            if (!action->objectName().startsWith("ac"))
+                continue; // the menus' and tool bar's own, which no key reaches
+            ++actions;
+            QVERIFY2(!action->autoRepeat(), qPrintable(action->objectName()));
+        }
+        QVERIFY(actions >= 18);
+    }
+
+    // While a scan runs, a moving bar beside the panels shows that it lives; the panels keep
+    // their texts.
+    void busyIndicatorWhileAScanRuns() {
+        TTestTree tree;
+        FillThreeCopies(tree);
+        TfrmTwinseek window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* busy = window.findChild<QProgressBar*>("ScanBusy");
+        QVERIFY(busy);
+        QVERIFY(!busy->isVisible());
+        QList<bool> shownAtMessages;
+        connect(window.findChild<TScanBridge*>(), &TScanBridge::Message, &window,
+                [&](uint32_t message) {
+                    if (message != WM_SCAN_DONE)
+                        shownAtMessages << busy->isVisible();
+                });
+        EditOptions(window, [&](TOptionRec& o) { o.ScanPath = tree.Root(); });
+        window.acStartExecute();
+        QVERIFY(busy->isVisible());
+        // It moves without telling how far: no range, no text.
+        QCOMPARE(busy->minimum(), 0);
+        QCOMPARE(busy->maximum(), 0);
+        QVERIFY(!busy->isTextVisible());
+        for (int panel = 0; panel < 4; ++panel)
+            QVERIFY(
+                window.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel))->isVisible());
+        QVERIFY(QTest::qWaitFor([&] { return !window.IsScanning(); }, 10000));
+        QVERIFY(!shownAtMessages.isEmpty());
+        QVERIFY(!shownAtMessages.contains(false));
+        QVERIFY(!busy->isVisible());
+        QCOMPARE(ShownPanels(window).mid(1), (QStringList{"Files read: 4", "Double files: 1",
+                                                          "Total space required: 300 Bytes"}));
+    }
+
     void everyToolButtonHasAnIcon() {
         TfrmTwinseek window;
         auto* toolBar = window.findChild<QToolBar*>("ToolBar1");
@@ -720,6 +937,8 @@ class MainWindowTest : public QObject {
 
 // The program's own application object, which turns uncaught errors into error reports.
 int main(int argc, char** argv) {
+    // The window's own settings go to a folder of the tests, not the user's.
+    QStandardPaths::setTestModeEnabled(true);
     TTwinseekApplication app(argc, argv);
     MainWindowTest test;
     QTEST_SET_MAIN_SOURCE_PATH
