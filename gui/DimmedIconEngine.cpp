@@ -10,8 +10,10 @@ namespace {
 
 // The share of its opacity a disabled image keeps.
 constexpr double DisabledOpacity = 0.35;
-// How far the channels of a pixel of a grey image may lie apart.
-constexpr int GreyTolerance = 8;
+// How far the channels of a grey pixel may lie apart, and the share of an image's opacity that
+// may lie in other pixels (stray tints at the edges) for it to count as a grey image.
+constexpr int GreyTolerance = 16;
+constexpr double TintedShare = 0.01;
 
 } // namespace
 
@@ -37,18 +39,20 @@ QPixmap TDimmedIconEngine::InkedIfGrey(const QPixmap& pixmap, const QColor& ink)
     if (pixmap.isNull())
         return pixmap;
     QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    double opacity = 0, tinted = 0;
     for (int y = 0; y < image.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < image.width(); ++x) {
             const QRgb pixel = line[x];
-            if (qAlpha(pixel) == 0)
-                continue;
             const int red = qRed(pixel), green = qGreen(pixel), blue = qBlue(pixel);
+            opacity += qAlpha(pixel);
             if (std::abs(red - green) > GreyTolerance || std::abs(green - blue) > GreyTolerance ||
                 std::abs(red - blue) > GreyTolerance)
-                return pixmap;
+                tinted += qAlpha(pixel);
         }
     }
+    if (opacity == 0 || tinted > opacity * TintedShare)
+        return pixmap;
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)

@@ -330,23 +330,28 @@ class WindowLayoutTest : public QObject {
             return sum;
         };
         const int text = std::abs(qGray(palette.color(QPalette::ButtonText).rgb()) - background);
-        for (QAction* action : toolBar->actions()) {
-            if (action->isSeparator())
-                continue;
-            const QIcon icon = action->icon();
-            double perPixel = 0;
-            const double normal =
-                contrast(icon.pixmap(toolBar->iconSize(), QIcon::Normal), &perPixel);
-            const double disabled =
-                contrast(icon.pixmap(toolBar->iconSize(), QIcon::Disabled), nullptr);
-            QVERIFY2(normal > 0, qPrintable(action->objectName()));
-            QVERIFY2(disabled * 2 < normal, qPrintable(action->objectName()));
-            if (action == window.Form().acStart || action == window.Form().acStop)
-                QVERIFY2(perPixel * 2 >= text, qPrintable(QStringLiteral("%1: %2 against text %3")
-                                                              .arg(action->objectName())
-                                                              .arg(perPixel)
-                                                              .arg(text)));
-        }
+        // At the screen's scale and at twice it (QT_SCALE_FACTOR=2).
+        for (const qreal scale : {1.0, 2.0})
+            for (QAction* action : toolBar->actions()) {
+                if (action->isSeparator())
+                    continue;
+                const QIcon icon = action->icon();
+                const QString name =
+                    QStringLiteral("%1 at scale %2").arg(action->objectName()).arg(scale);
+                double perPixel = 0;
+                const double normal =
+                    contrast(icon.pixmap(toolBar->iconSize(), scale, QIcon::Normal), &perPixel);
+                const double disabled =
+                    contrast(icon.pixmap(toolBar->iconSize(), scale, QIcon::Disabled), nullptr);
+                QVERIFY2(normal > 0, qPrintable(name));
+                QVERIFY2(disabled * 2 < normal, qPrintable(name));
+                if (action == window.Form().acStart || action == window.Form().acStop)
+                    QVERIFY2(perPixel * 2 >= text,
+                             qPrintable(QStringLiteral("%1: %2 against text %3")
+                                            .arg(name)
+                                            .arg(perPixel)
+                                            .arg(text)));
+            }
     }
 };
 
