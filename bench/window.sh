@@ -17,6 +17,7 @@ window=$build_dir/bench/window_bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" # the window reads and writes its settings file in the working directory
+export XDG_CONFIG_HOME=$work # and its size and columns in the user's settings
 
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
