@@ -1,8 +1,8 @@
 #include "FileListModel.h"
 
+#include "Desktop.h"
 #include "FormatSize.h"
 
-#include <QFile>
 #include <algorithm>
 #include <numeric>
 
@@ -61,9 +61,9 @@ QVariant TFileListModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (index.column()) {
     case ColName:
-        return QFile::decodeName(QByteArray::fromStdString(FRows[row].Caption));
+        return DecodedName(FRows[row].Caption);
     case ColExt:
-        return QFile::decodeName(QByteArray::fromStdString(FExts[row]));
+        return DecodedName(FExts[row]);
     case ColCount:
         return QString::number(FRows[row].Count());
     case ColSpace:

@@ -5,7 +5,6 @@
 #include "FileTimes.h"
 #include "FormatSize.h"
 
-#include <QFile>
 #include <QMimeData>
 #include <algorithm>
 #include <numeric>
@@ -124,12 +123,12 @@ QVariant TPathListModel::data(const QModelIndex& index, int role) const {
     const TFileInfoRec& info = Group()->Info(GroupIndex(index.row()));
     // The tip of a row is its full path, whatever the column.
     if (role == Qt::ToolTipRole)
-        return QFile::decodeName(QByteArray::fromStdString(info.FullPath()));
+        return DecodedName(info.FullPath());
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
     case ColPath:
-        return QFile::decodeName(QByteArray::fromStdString(info.FullPath()));
+        return DecodedName(info.FullPath());
     case ColSize:
         return QString::fromStdString(FormatSize(static_cast<float>(info.Size), FFormats));
     case ColDateTime:

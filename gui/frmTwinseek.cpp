@@ -116,12 +116,12 @@ TfrmTwinseek::TfrmTwinseek(QWidget* parent)
 }
 
 void TfrmTwinseek::LoadSettings() {
-    FConfigFileName = QFile::decodeName(QByteArray::fromStdString(ReadSettingsConfigFileName()));
+    FConfigFileName = DecodedName(ReadSettingsConfigFileName());
     if (FConfigFileName.isEmpty())
         return;
     // A file that is not accepted leaves every option empty; once the window is on screen, a
     // message says which file could not be used and why.
-    const TLoadedConfig loaded = LoadConfigFile(QFile::encodeName(FConfigFileName).toStdString());
+    const TLoadedConfig loaded = LoadConfigFile(EncodedName(FConfigFileName));
     FOptions = loaded.Options;
     setWindowTitle(TitleFor(FConfigFileName));
     if (!loaded.Accepted)
@@ -156,7 +156,7 @@ TfrmTwinseek::~TfrmTwinseek() {
     if (FCleanUpThread.joinable())
         FCleanUpThread.join();
     try {
-        WriteSettingsConfigFileName(QFile::encodeName(FConfigFileName).toStdString());
+        WriteSettingsConfigFileName(EncodedName(FConfigFileName));
     } catch (const std::exception& error) {
         ReportError(nullptr, error.what());
     }
@@ -669,8 +669,8 @@ void TfrmTwinseek::lvFilesSelectItem(int row, bool selected) {
     if (!selected || row < 0 || row >= FFileList->rowCount())
         return;
     const TResultRow& item = FFileList->Row(row);
-    FPathList->SetPathCaption(QStringLiteral("Directories of file [%1]")
-                                  .arg(QFile::decodeName(QByteArray::fromStdString(item.Caption))));
+    FPathList->SetPathCaption(
+        QStringLiteral("Directories of file [%1]").arg(DecodedName(item.Caption)));
     FPathList->ShowRow(row);
 }
 
