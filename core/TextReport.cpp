@@ -6,30 +6,40 @@
 
 namespace {
 
-// Below this many copies one thread writes the whole report.
+// Below this many copies one thread writes the whole report; above it the rows go in rounds of
+// two blocks of about this many copies each, one block formatted on each core.
 constexpr size_t ParallelCopies = 20000;
+constexpr size_t BlockCopies = 4096;
 
-// The lines of rows [begin, end): an empty line, the name, a line per copy.
-template <typename TLineSink>
-void RowLines(const std::vector<TResultRow>& rows, size_t begin, size_t end,
-              const TLocaleFormats& formats, std::string (*nameText)(std::string_view),
-              TLineSink&& writeLine) {
-    std::string line;
+// The lines of rows [begin, end), each ending in CR LF, appended to `text`: an empty line, the
+// name, a line per copy.
+void AppendRowLines(const std::vector<TResultRow>& rows, size_t begin, size_t end,
+                    const TLocaleFormats& formats, std::string (*nameText)(std::string_view),
+                    std::string& text) {
     for (size_t r = begin; r < end; ++r) {
         const TResultRow& row = rows[r];
-        writeLine("");
-        writeLine(nameText(row.Caption));
+        text += "\r\n";
+        text += nameText(row.Caption);
+        text += "\r\n";
         for (int i = 0; i < row.Count(); ++i) {
             const TFileInfoRec& info = row.Group->Info(i);
-            line = nameText(info.FullPath());
-            line += ", ";
-            line += std::to_string(info.Size);
-            line += ", ";
-            line += DateTimeText(info.LastWriteTime, formats);
-            line += ',';
-            writeLine(line);
+            text += nameText(info.FullPath());
+            text += ", ";
+            text += std::to_string(info.Size);
+            text += ", ";
+            text += DateTimeText(info.LastWriteTime, formats);
+            text += ",\r\n";
         }
     }
+}
+
+// The end of the block of rows that starts at `begin`: whole rows, about BlockCopies copies.
+size_t BlockEnd(const std::vector<TResultRow>& rows, size_t begin) {
+    size_t copies = 0;
+    size_t end = begin;
+    while (end < rows.size() && copies < BlockCopies)
+        copies += static_cast<size_t>(rows[end++].Count());
+    return end;
 }
 
 } // namespace
@@ -40,31 +50,29 @@ void WriteTextReport(TTextFileWriter& out, int32_t filesRead, double elapsedTime
     out.WriteLine("Scanned files:    " + std::to_string(filesRead));
     out.WriteLine("Duplicated files: " + std::to_string(rows.size()));
     out.WriteLine("Scan time:        " + TimeText(elapsedTime, formats));
-    auto toFile = [&out](std::string_view line) { out.WriteLine(line); };
     size_t copies = 0;
     for (const TResultRow& row : rows)
         copies += static_cast<size_t>(row.Count());
-    if (copies < ParallelCopies || ScanWorkers() < 2) {
-        RowLines(rows, 0, rows.size(), formats, nameText, toFile);
-        return;
+    const bool parallel = copies >= ParallelCopies && ScanWorkers() > 1;
+    // Formatting the dates costs most; two blocks at a time are formatted side by side and
+    // written in their order, so the text in memory stays small.
+    std::string first, second;
+    for (size_t begin = 0; begin < rows.size();) {
+        const size_t middle = BlockEnd(rows, begin);
+        const size_t end = parallel ? BlockEnd(rows, middle) : middle;
+        first.clear();
+        second.clear();
+        if (end == middle) {
+            AppendRowLines(rows, begin, middle, formats, nameText, first);
+        } else {
+            RunOnBothCores([&] { AppendRowLines(rows, begin, middle, formats, nameText, first); },
+                           [&] { AppendRowLines(rows, middle, end, formats, nameText, second); });
+        }
+        out.Write(first);
+        out.Write(second);
+        begin = end;
     }
-    // Formatting the dates costs most: a second core formats the rows of the second half of
-    // the copies into memory while this one writes the first half, then that text follows.
-    size_t middle = 0;
-    for (size_t half = 0; middle < rows.size() && half < copies / 2; ++middle)
-        half += static_cast<size_t>(rows[middle].Count());
-    std::string secondHalf;
-    RunOnBothCores([&] { RowLines(rows, 0, middle, formats, nameText, toFile); },
-                   [&] {
-                       RowLines(rows, middle, rows.size(), formats, nameText,
-                                [&secondHalf](std::string_view line) {
-                                    secondHalf += line;
-                                    secondHalf += "\r\n";
-                                });
-                   });
-    out.Write(secondHalf);
 }
-
 void SaveTextReport(const std::string& fileName, int32_t filesRead, double elapsedTime,
                     const std::vector<TResultRow>& rows, const TLocaleFormats& formats,
                     std::string (*nameText)(std::string_view)) {
