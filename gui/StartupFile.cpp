@@ -7,7 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -59,12 +60,19 @@ TStartupArguments ParseStartupArguments(int argc, const char* const* argv) {
 }
 
 TStartupFileKind StartupFileKind(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    const size_t length = std::strlen(ResultListIndicator);
-    std::string start(length, '\0');
-    if (file.read(start.data(), static_cast<std::streamsize>(length)) &&
-        start == ResultListIndicator)
-        return TStartupFileKind::ResultList;
+    // Only a regular file is looked into: opening a pipe to read it would wait for a writer.
+    const int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        struct stat info {};
+        const size_t length = std::strlen(ResultListIndicator);
+        std::string start(length, '\0');
+        const bool isList = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                            read(fd, start.data(), length) == static_cast<ssize_t>(length) &&
+                            start == ResultListIndicator;
+        close(fd);
+        if (isList)
+            return TStartupFileKind::ResultList;
+    }
     if (EndsWith(fileName, std::string(".") + ConfigFileExtension))
         return TStartupFileKind::Config;
     return TStartupFileKind::ResultList;

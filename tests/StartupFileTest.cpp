@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -120,6 +121,9 @@ class StartupFileTest : public QObject {
         QTest::newRow("anything else: a list that is refused")
             << "notes.txt" << QByteArray("hello\n") << false;
         QTest::newRow("a missing .twc") << "" << QByteArray() << true;
+        // A pipe is never opened to wait for a writer; it is judged by its name alone.
+        QTest::newRow("a pipe named .twc") << "pipe.twc" << QByteArray("fifo") << true;
+        QTest::newRow("a pipe named .twl") << "pipe.twl" << QByteArray("fifo") << false;
     }
 
     void fileKind() {
@@ -127,7 +131,9 @@ class StartupFileTest : public QObject {
         QFETCH(QByteArray, content);
         QFETCH(bool, config);
         const QString path = name.isEmpty() ? WorkPath("missing.twc") : WorkPath(name);
-        if (!name.isEmpty())
+        if (content == "fifo")
+            QCOMPARE(mkfifo(EncodedName(path).c_str(), 0600), 0);
+        else if (!name.isEmpty())
             QVERIFY(WriteFile(path, content));
         QCOMPARE(StartupFileKind(EncodedName(path)) == TStartupFileKind::Config, config);
     }
