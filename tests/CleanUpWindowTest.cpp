@@ -4,9 +4,9 @@
 #include "Desktop.h"
 #include "FileListModel.h"
 #include "RecordedFile.h"
-#include "RemovalPlaces.h"
 #include "TestTree.h"
-#include "WorkingDirectory.h"
+#include "WhenCleanUpOpens.h"
+#include "WindowTestPlace.h"
 #include "frmCleanUp.h"
 #include "frmTwinseek.h"
 #include "ui_frmCleanUp.h"
@@ -16,26 +16,12 @@
 #include <QtTest>
 #include <atomic>
 #include <chrono>
-#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
 namespace {
-
-// Keeps the messages and questions; answers the questions from a script (No when it runs out).
-class TRecordingDesktop : public TDesktop {
-  public:
-    QStringList Errors, Messages, Questions;
-    QList<bool> Answers;
-
-    void ShowErrorReport(QWidget*, const QString& text) override { Errors << text; }
-    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
-    bool AskQuestion(QWidget*, const QString& text) override {
-        Questions << text;
-        return !Answers.isEmpty() && Answers.takeFirst();
-    }
-};
 
 // Holds the first removal of a permanent deletion until the test lets it go, so that the window
 // can be looked at while the clean-up runs.
@@ -89,20 +75,6 @@ QList<QByteArray> LogLines(const QString& path) {
     return lines;
 }
 
-// Runs `act` on the clean-up dialog as soon as the window has opened it; `act` must close it.
-void WhenDialogOpens(const std::function<void(TfrmCleanUp&)>& act) {
-    auto* poll = new QTimer(qApp);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        if (auto* dialog = qobject_cast<TfrmCleanUp*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(*dialog);
-        }
-    });
-    poll->start();
-}
-
 // A tree where the rule "shortest path" keeps the copies in k/: a.txt has an equal copy in other/
 // and one in the protected prot/, b.txt a copy of the same size but other bytes, c.txt one equal
 // copy.
@@ -120,27 +92,21 @@ void MakeCopies(TTestTree& tree) {
 class CleanUpWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TWorkingDirectory> FWorkDir;
-    TRecordingDesktop FDesktop;
-    std::unique_ptr<TRemovalPlaces> FPlaces;
+    std::optional<TWindowTestPlace> FPlace;
 
-    QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
+    QString WorkPath(const QString& name) const { return FPlace->WorkDir.filePath(name); }
 
   private slots:
     void init() {
-        FWorkDir = std::make_unique<TWorkingDirectory>();
-        QVERIFY(FWorkDir->IsValid());
-        FDesktop = TRecordingDesktop();
-        TDesktop::SetCurrent(&FDesktop);
+        FPlace.emplace();
+        QVERIFY(FPlace->WorkDir.IsValid());
         // The action log and the trash of these tests lie in their working folder.
-        FPlaces = std::make_unique<TRemovalPlaces>(FWorkDir->path().toStdString());
+        FPlace->KeepRemovalsHere();
     }
 
     void cleanup() {
-        FPlaces.reset();
         TRecordedFile::UnlinkAt = ::unlinkat;
-        TDesktop::SetCurrent(nullptr);
-        FWorkDir.reset();
+        FPlace.reset();
     }
 
     void previewFollowsTheChoices() {
@@ -185,7 +151,7 @@ class CleanUpWindowTest : public QObject {
         // A folder that cannot be found stops the run before it starts, with a message.
         const QString missing = QString::fromStdString(tree / "missing");
         for (const bool protect : {true, false}) {
-            FDesktop.Messages.clear();
+            FPlace->Desktop.Messages.clear();
             TfrmCleanUp dialog(window.FileList().Rows(), -1, TLocaleFormats::Current());
             if (protect) {
                 dialog.Form().edProtected->setText(missing);
@@ -195,8 +161,9 @@ class CleanUpWindowTest : public QObject {
             }
             dialog.bTrashClick();
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
-            QCOMPARE(FDesktop.Messages.size(), 1);
-            QVERIFY2(FDesktop.Messages[0].contains(missing), qPrintable(FDesktop.Messages[0]));
+            QCOMPARE(FPlace->Desktop.Messages.size(), 1);
+            QVERIFY2(FPlace->Desktop.Messages[0].contains(missing),
+                     qPrintable(FPlace->Desktop.Messages[0]));
         }
     }
 
@@ -207,7 +174,7 @@ class CleanUpWindowTest : public QObject {
         QVERIFY(Scan(window, tree));
         QCOMPARE(Column0(window.FileList()), (QStringList{"a.txt 3", "b.txt 2", "c.txt 2"}));
 
-        WhenDialogOpens([&](TfrmCleanUp& dialog) {
+        WhenCleanUpOpens([&](TfrmCleanUp& dialog) {
             dialog.SetRule(TKeepRule::ShortestPath);
             dialog.Form().edProtected->setText(QString::fromStdString(tree / "prot"));
             dialog.Form().bTrash->click();
@@ -216,11 +183,11 @@ class CleanUpWindowTest : public QObject {
         QVERIFY(
             QTest::qWaitFor([&] { return window.State() == TfrmTwinseek::TState::Idle; }, 10000));
 
-        QCOMPARE(FDesktop.Messages,
+        QCOMPARE(FPlace->Desktop.Messages,
                  QStringList{"Removed: 2. Kept because the content differed: 1. Skipped because a "
                              "file changed: 0. Failed: 0."});
-        QVERIFY(FDesktop.Errors.isEmpty());
-        QVERIFY(FDesktop.Questions.isEmpty());
+        QVERIFY(FPlace->Desktop.Errors.isEmpty());
+        QVERIFY(FPlace->Desktop.Questions.isEmpty());
         for (const char* kept : {"k/a.txt", "prot/a.txt", "k/b.txt", "other/b.txt", "k/c.txt"})
             QVERIFY2(Exists(tree / kept), kept);
         QVERIFY(!Exists(tree / "other/a.txt") && !Exists(tree / "other/c.txt"));
@@ -247,15 +214,15 @@ class CleanUpWindowTest : public QObject {
         TfrmTwinseek window;
         QVERIFY(Scan(window, tree));
         WriteBytes(tree / "other/a", "longer now");
-        WhenDialogOpens([](TfrmCleanUp& dialog) {
+        WhenCleanUpOpens([](TfrmCleanUp& dialog) {
             dialog.SetRule(TKeepRule::ShortestPath);
             dialog.Form().bTrash->click();
         });
         window.Form().acCleanUp->trigger();
         QVERIFY(
             QTest::qWaitFor([&] { return window.State() == TfrmTwinseek::TState::Idle; }, 10000));
-        QCOMPARE(FDesktop.Messages.size(), 1);
-        const QStringList lines = FDesktop.Messages[0].split('\n');
+        QCOMPARE(FPlace->Desktop.Messages.size(), 1);
+        const QStringList lines = FPlace->Desktop.Messages[0].split('\n');
         QCOMPARE(lines.value(0), QString("Removed: 1. Kept because the content differed: 0. "
                                          "Skipped because a file changed: 1. Failed: 0."));
         QCOMPARE(lines.value(1), QString());
@@ -272,9 +239,9 @@ class CleanUpWindowTest : public QObject {
         MakeCopies(tree);
         TfrmTwinseek window;
         QVERIFY(Scan(window, tree));
-        FDesktop.Answers = {false};
+        FPlace->Desktop.QuestionAnswers = {false};
         bool stayedOpen = false;
-        WhenDialogOpens([&](TfrmCleanUp& dialog) {
+        WhenCleanUpOpens([&](TfrmCleanUp& dialog) {
             dialog.SetRule(TKeepRule::ShortestPath);
             dialog.Form().bDelete->click();
             stayedOpen = dialog.isVisible();
@@ -282,9 +249,9 @@ class CleanUpWindowTest : public QObject {
         });
         window.Form().acCleanUp->trigger();
         QVERIFY(stayedOpen);
-        QCOMPARE(FDesktop.Questions.size(), 1);
+        QCOMPARE(FPlace->Desktop.Questions.size(), 1);
         QCOMPARE(window.State(), TfrmTwinseek::TState::Idle);
-        QVERIFY(FDesktop.Messages.isEmpty());
+        QVERIFY(FPlace->Desktop.Messages.isEmpty());
         for (const char* path : {"other/a.txt", "prot/a.txt", "other/b.txt", "other/c.txt"})
             QVERIFY2(Exists(tree / path), path);
         QVERIFY(!QFile::exists(WorkPath("state/twinseek/actions.log")));
@@ -299,12 +266,12 @@ class CleanUpWindowTest : public QObject {
         blocker.close();
         TfrmTwinseek window;
         QVERIFY(Scan(window, tree));
-        WhenDialogOpens([](TfrmCleanUp& dialog) { dialog.Form().bTrash->click(); });
+        WhenCleanUpOpens([](TfrmCleanUp& dialog) { dialog.Form().bTrash->click(); });
         window.Form().acCleanUp->trigger();
         QCOMPARE(window.State(), TfrmTwinseek::TState::Idle);
-        QCOMPARE(FDesktop.Messages.size(), 1);
-        QVERIFY2(FDesktop.Messages[0].startsWith("Nothing was removed: "),
-                 qPrintable(FDesktop.Messages[0]));
+        QCOMPARE(FPlace->Desktop.Messages.size(), 1);
+        QVERIFY2(FPlace->Desktop.Messages[0].startsWith("Nothing was removed: "),
+                 qPrintable(FPlace->Desktop.Messages[0]));
         QVERIFY(Exists(tree / "other/a.txt") && Exists(tree / "other/c.txt"));
     }
 
@@ -321,8 +288,8 @@ class CleanUpWindowTest : public QObject {
         THeldRemoval::Released = false;
         THeldRemoval::Count = 0;
         TRecordedFile::UnlinkAt = THeldRemoval::UnlinkAt;
-        FDesktop.Answers = {true};
-        WhenDialogOpens([](TfrmCleanUp& dialog) {
+        FPlace->Desktop.QuestionAnswers = {true};
+        WhenCleanUpOpens([](TfrmCleanUp& dialog) {
             dialog.SetRule(TKeepRule::ShortestPath);
             dialog.Form().bDelete->click();
         });
@@ -346,10 +313,10 @@ class CleanUpWindowTest : public QObject {
 
         // The removal under way ended; no other began.
         QCOMPARE(THeldRemoval::Count.load(), 1);
-        QCOMPARE(FDesktop.Messages.size(), 1);
-        QVERIFY2(FDesktop.Messages[0].startsWith("Removed: 1. ") &&
-                     FDesktop.Messages[0].contains("\nStopped before the end."),
-                 qPrintable(FDesktop.Messages[0]));
+        QCOMPARE(FPlace->Desktop.Messages.size(), 1);
+        QVERIFY2(FPlace->Desktop.Messages[0].startsWith("Removed: 1. ") &&
+                     FPlace->Desktop.Messages[0].contains("\nStopped before the end."),
+                 qPrintable(FPlace->Desktop.Messages[0]));
         QCOMPARE(window.FileList().rowCount(), 4);
         QCOMPARE(LogLines(WorkPath("state/twinseek/actions.log")).size(), 1);
         QVERIFY(form.acStart->isEnabled() && form.acCleanUp->isEnabled());
@@ -361,16 +328,16 @@ class CleanUpWindowTest : public QObject {
         TfrmTwinseek window;
         QVERIFY(Scan(window, tree));
         TRecordedFile::UnlinkAt = ThrowingUnlinkAt;
-        FDesktop.Answers = {true};
-        WhenDialogOpens([](TfrmCleanUp& dialog) {
+        FPlace->Desktop.QuestionAnswers = {true};
+        WhenCleanUpOpens([](TfrmCleanUp& dialog) {
             dialog.SetRule(TKeepRule::ShortestPath);
             dialog.Form().bDelete->click();
         });
         window.Form().acCleanUp->trigger();
         QVERIFY(
             QTest::qWaitFor([&] { return window.State() == TfrmTwinseek::TState::Idle; }, 10000));
-        QCOMPARE(FDesktop.Errors, QStringList{"out of order"});
-        QVERIFY(FDesktop.Messages.isEmpty());
+        QCOMPARE(FPlace->Desktop.Errors, QStringList{"out of order"});
+        QVERIFY(FPlace->Desktop.Messages.isEmpty());
         QVERIFY(Exists(tree / "other/a"));
         QCOMPARE(window.FileList().rowCount(), 1);
         QVERIFY(window.Form().acStart->isEnabled());
@@ -385,8 +352,8 @@ class CleanUpWindowTest : public QObject {
         {
             TfrmTwinseek window;
             QVERIFY(Scan(window, tree));
-            FDesktop.Answers = {true};
-            WhenDialogOpens([](TfrmCleanUp& dialog) {
+            FPlace->Desktop.QuestionAnswers = {true};
+            WhenCleanUpOpens([](TfrmCleanUp& dialog) {
                 dialog.SetRule(TKeepRule::ShortestPath);
                 dialog.Form().bDelete->click();
             });
@@ -404,7 +371,7 @@ class CleanUpWindowTest : public QObject {
         QCOMPARE(int(!Exists(tree / "other/a")) + int(!Exists(tree / "other/b")), removed);
         QCoreApplication::processEvents(); // the call of the ended thread finds no window
         QCOMPARE(THeldRemoval::Count.load(), removed);
-        QVERIFY(FDesktop.Messages.isEmpty());
+        QVERIFY(FPlace->Desktop.Messages.isEmpty());
     }
 
     // Every link of the help pages leads to a page, and to a section of it that exists; the

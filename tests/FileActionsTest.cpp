@@ -8,10 +8,9 @@
 #include "IoError.h"
 #include "PathListModel.h"
 #include "RecordedFile.h"
-#include "RemovalPlaces.h"
 #include "TestTree.h"
 #include "TrustedPath.h"
-#include "WorkingDirectory.h"
+#include "WindowTestPlace.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
 
@@ -23,45 +22,10 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace {
-
-// Keeps what the window asks of the desktop; answers the file dialogs from a script.
-class TRecordingDesktop : public TDesktop {
-  public:
-    struct TAnswer {
-        int TypeIndex; // 0: the dialog is cancelled
-        QString FileName;
-    };
-    QStringList Errors, Messages, Opened, Edited, Explored;
-    QList<TFileDialog> SaveOffers, OpenOffers;
-    QList<TAnswer> Answers;
-
-    void ShowErrorReport(QWidget*, const QString& text) override { Errors << text; }
-    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
-    void OpenFile(const QString& path) override { Opened << path; }
-    void ShowInTextEditor(const QString& path) override { Edited << path; }
-    void ExploreFile(const QString& path) override { Explored << path; }
-    bool GetSaveFileName(QWidget*, TFileDialog& dialog) override {
-        SaveOffers << dialog;
-        return Answer(dialog);
-    }
-    bool GetOpenFileName(QWidget*, TFileDialog& dialog) override {
-        OpenOffers << dialog;
-        return Answer(dialog);
-    }
-
-  private:
-    bool Answer(TFileDialog& dialog) {
-        const TAnswer answer = Answers.isEmpty() ? TAnswer{0, {}} : Answers.takeFirst();
-        if (answer.TypeIndex == 0)
-            return false;
-        dialog.TypeIndex = answer.TypeIndex;
-        dialog.FileName = answer.FileName;
-        return true;
-    }
-};
 
 // Takes the place of the removal the window makes: records every path it is asked to remove
 // (the folder as the system names it, then the name) and lets chosen ones fail with an errno.
@@ -187,30 +151,24 @@ QList<QByteArray> ReadLines(const QString& path) {
 class FileActionsTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TWorkingDirectory> FWorkDir;
-    TRecordingDesktop FDesktop;
-    std::unique_ptr<TRemovalPlaces> FPlaces;
+    std::optional<TWindowTestPlace> FPlace;
 
-    QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
+    QString WorkPath(const QString& name) const { return FPlace->WorkDir.filePath(name); }
 
   private slots:
     void init() {
-        FWorkDir = std::make_unique<TWorkingDirectory>();
-        QVERIFY(FWorkDir->IsValid());
-        FDesktop = TRecordingDesktop();
-        TDesktop::SetCurrent(&FDesktop);
+        FPlace.emplace();
+        QVERIFY(FPlace->WorkDir.IsValid());
         TRemovals::Removed.clear();
         TRemovals::Failing.clear();
         TRecordedFile::UnlinkAt = TRemovals::UnlinkAt;
         // The action log and the trash of these tests lie in their working folder.
-        FPlaces = std::make_unique<TRemovalPlaces>(FWorkDir->path().toStdString());
+        FPlace->KeepRemovalsHere();
     }
 
     void cleanup() {
-        FPlaces.reset();
         TRecordedFile::UnlinkAt = ::unlinkat;
-        TDesktop::SetCurrent(nullptr);
-        FWorkDir.reset();
+        FPlace.reset();
     }
 
     void deletingTwoOfThreeCopies() {
@@ -234,7 +192,8 @@ class FileActionsTest : public QObject {
         QSignalSpy changed(&window.FileList(), &QAbstractItemModel::dataChanged);
 
         window.Form().acDelete->trigger();
-        QVERIFY2(FDesktop.Messages.isEmpty(), qPrintable(FDesktop.Messages.join('|')));
+        QVERIFY2(FPlace->Desktop.Messages.isEmpty(),
+                 qPrintable(FPlace->Desktop.Messages.join('|')));
         // Lowest row first.
         QCOMPARE(TRemovals::Removed,
                  (QList<QByteArray>{paths[doomed[0]].toUtf8(), paths[doomed[1]].toUtf8()}));
@@ -279,7 +238,8 @@ class FileActionsTest : public QObject {
         QVERIFY(window.Form().acTrash->isEnabled());
         QCOMPARE(window.Form().acTrash->shortcut(), QKeySequence("Ctrl+Del"));
         QTest::keyClick(window.Form().lvPath, Qt::Key_Delete, Qt::ControlModifier);
-        QVERIFY2(FDesktop.Messages.isEmpty(), qPrintable(FDesktop.Messages.join('|')));
+        QVERIFY2(FPlace->Desktop.Messages.isEmpty(),
+                 qPrintable(FPlace->Desktop.Messages.join('|')));
         // Moved, not deleted: the removal hook never ran.
         QVERIFY(TRemovals::Removed.isEmpty());
         QVERIFY(!Exists(paths[1]));
@@ -309,11 +269,11 @@ class FileActionsTest : public QObject {
         QVERIFY(Scan(window, tree));
         SelectPaths(window, 0, {0});
         window.Form().acDelete->trigger();
-        QCOMPARE(FDesktop.Messages.size(), 1);
-        QVERIFY2(
-            FDesktop.Messages[0].startsWith("Nothing was removed: Cannot open the action log " +
-                                            WorkPath("state/twinseek/actions.log")),
-            qPrintable(FDesktop.Messages[0]));
+        QCOMPARE(FPlace->Desktop.Messages.size(), 1);
+        QVERIFY2(FPlace->Desktop.Messages[0].startsWith(
+                     "Nothing was removed: Cannot open the action log " +
+                     WorkPath("state/twinseek/actions.log")),
+                 qPrintable(FPlace->Desktop.Messages[0]));
         QVERIFY(TRemovals::Removed.isEmpty());
         QCOMPARE(window.PathList().rowCount(), 2);
     }
@@ -329,7 +289,7 @@ class FileActionsTest : public QObject {
         QVERIFY(!window.Form().acDelete->isEnabled());
         QTest::keyClick(window.Form().lvPath, Qt::Key_Delete);
         // Not even tried: a refused deletion would have shown a message.
-        QVERIFY(TRemovals::Removed.isEmpty() && FDesktop.Messages.isEmpty());
+        QVERIFY(TRemovals::Removed.isEmpty() && FPlace->Desktop.Messages.isEmpty());
         QCOMPARE(window.PathList().rowCount(), 3);
 
         SelectPaths(window, 0, {1});
@@ -357,8 +317,9 @@ class FileActionsTest : public QObject {
 
         window.Form().acDelete->trigger();
         QCOMPARE(TRemovals::Removed, (QList<QByteArray>{paths[0].toUtf8(), paths[1].toUtf8()}));
-        QCOMPARE(FDesktop.Messages, QStringList{DeleteMessage(paths[1]) +
-                                                QString::fromLocal8Bit(std::strerror(EACCES))});
+        QCOMPARE(
+            FPlace->Desktop.Messages,
+            QStringList{DeleteMessage(paths[1]) + QString::fromLocal8Bit(std::strerror(EACCES))});
         QVERIFY(!Exists(paths[0]));
         QVERIFY(Exists(paths[2]) && Exists(paths[3]));
         QCOMPARE(Column0(window.PathList()), paths.mid(1));
@@ -402,15 +363,15 @@ class FileActionsTest : public QObject {
         QCOMPARE(window.PathList().rowCount(), deleted ? 1 : 2);
         QCOMPARE(RowTexts(window.FileList(), 0)[2], deleted ? QString("1") : QString("2"));
         if (deleted) {
-            QVERIFY(FDesktop.Messages.isEmpty());
+            QVERIFY(FPlace->Desktop.Messages.isEmpty());
             return;
         }
         // Refused before the file system is asked, with a reason.
         QVERIFY(TRemovals::Removed.isEmpty());
-        QCOMPARE(FDesktop.Messages.size(), 1);
-        QVERIFY2(FDesktop.Messages[0].startsWith(DeleteMessage(shown)),
-                 qPrintable(FDesktop.Messages[0]));
-        QVERIFY(FDesktop.Messages[0].size() > DeleteMessage(shown).size());
+        QCOMPARE(FPlace->Desktop.Messages.size(), 1);
+        QVERIFY2(FPlace->Desktop.Messages[0].startsWith(DeleteMessage(shown)),
+                 qPrintable(FPlace->Desktop.Messages[0]));
+        QVERIFY(FPlace->Desktop.Messages[0].size() > DeleteMessage(shown).size());
         QCOMPARE(SelectedPathRows(window), QList<int>{0});
     }
 
@@ -426,23 +387,23 @@ class FileActionsTest : public QObject {
         SelectPaths(window, 0, {0, 1});
         window.Form().acDelete->trigger();
         QVERIFY(TRemovals::Removed.isEmpty());
-        QCOMPARE(FDesktop.Messages.size(), 1);
-        QVERIFY2(FDesktop.Messages[0].startsWith(DeleteMessage(paths[0])),
-                 qPrintable(FDesktop.Messages[0]));
+        QCOMPARE(FPlace->Desktop.Messages.size(), 1);
+        QVERIFY2(FPlace->Desktop.Messages[0].startsWith(DeleteMessage(paths[0])),
+                 qPrintable(FPlace->Desktop.Messages[0]));
         QVERIFY(Exists(paths[0]) && Exists(paths[1]));
         QCOMPARE(SelectedPathRows(window), (QList<int>{0, 1}));
 
         // With the second copy left unselected the first may go; then the second is the last.
         SelectPaths(window, 0, {0});
         window.Form().acDelete->trigger();
-        QCOMPARE(FDesktop.Messages.size(), 1);
+        QCOMPARE(FPlace->Desktop.Messages.size(), 1);
         QVERIFY(!Exists(paths[0]));
         QCOMPARE(Column0(window.PathList()), paths.mid(1));
         SelectPaths(window, 0, {0});
         window.Form().acDelete->trigger();
-        QCOMPARE(FDesktop.Messages.size(), 2);
-        QVERIFY2(FDesktop.Messages[1].startsWith(DeleteMessage(paths[1])),
-                 qPrintable(FDesktop.Messages[1]));
+        QCOMPARE(FPlace->Desktop.Messages.size(), 2);
+        QVERIFY2(FPlace->Desktop.Messages[1].startsWith(DeleteMessage(paths[1])),
+                 qPrintable(FPlace->Desktop.Messages[1]));
         QVERIFY(Exists(paths[1]));
         QCOMPARE(RowTexts(window.FileList(), 0)[2], QString("2"));
     }
@@ -460,7 +421,7 @@ class FileActionsTest : public QObject {
         SelectPaths(window, 0, {});
         QVERIFY(ui.acShowNotepad->isEnabled());
         ui.acShowNotepad->trigger();
-        QVERIFY(FDesktop.Edited.isEmpty());
+        QVERIFY(FPlace->Desktop.Edited.isEmpty());
 
         // Selected in reverse order: the first selected row is the lowest.
         SelectPaths(window, 0, {2, 1});
@@ -468,20 +429,20 @@ class FileActionsTest : public QObject {
         ui.acOpenFile->trigger();
         ui.acExploreFile->trigger();
         ui.acShowNotepad->trigger();
-        QCOMPARE(FDesktop.Edited, QStringList{shown(1)});
-        QVERIFY(FDesktop.Opened.isEmpty() && FDesktop.Explored.isEmpty());
+        QCOMPARE(FPlace->Desktop.Edited, QStringList{shown(1)});
+        QVERIFY(FPlace->Desktop.Opened.isEmpty() && FPlace->Desktop.Explored.isEmpty());
 
         SelectPaths(window, 0, {2});
         ui.acOpenFile->trigger();
         ui.acExploreFile->trigger();
-        QCOMPARE(FDesktop.Opened, QStringList{shown(2)});
-        QCOMPARE(FDesktop.Explored, QStringList{shown(2)});
+        QCOMPARE(FPlace->Desktop.Opened, QStringList{shown(2)});
+        QCOMPARE(FPlace->Desktop.Explored, QStringList{shown(2)});
 
         QCOMPARE(DirectoryPart("/twinseek-test-file"), std::string("/"));
         SelectPaths(window, 0, {3});
         ui.acExploreFile->trigger();
-        QCOMPARE(FDesktop.Explored, (QStringList{shown(2), shown(3)}));
-        QVERIFY(FDesktop.Messages.isEmpty() && FDesktop.Errors.isEmpty());
+        QCOMPARE(FPlace->Desktop.Explored, (QStringList{shown(2), shown(3)}));
+        QVERIFY(FPlace->Desktop.Messages.isEmpty() && FPlace->Desktop.Errors.isEmpty());
     }
 
     // The desktop gets a path only when the way to it passes the checks a removal makes.
@@ -534,10 +495,11 @@ class FileActionsTest : public QObject {
                      << "Could not open file: " + shown + " \n\nError message: " + fileError;
         if (!folderError.isEmpty())
             messages << "Could not open folder: " + folder + " \n\nError message: " + folderError;
-        QCOMPARE(FDesktop.Messages, messages);
-        QCOMPARE(FDesktop.Opened, fileError.isEmpty() ? QStringList{shown} : QStringList{});
-        QCOMPARE(FDesktop.Edited, fileError.isEmpty() ? QStringList{shown} : QStringList{});
-        QCOMPARE(FDesktop.Explored, folderError.isEmpty() ? QStringList{shown} : QStringList{});
+        QCOMPARE(FPlace->Desktop.Messages, messages);
+        QCOMPARE(FPlace->Desktop.Opened, fileError.isEmpty() ? QStringList{shown} : QStringList{});
+        QCOMPARE(FPlace->Desktop.Edited, fileError.isEmpty() ? QStringList{shown} : QStringList{});
+        QCOMPARE(FPlace->Desktop.Explored,
+                 folderError.isEmpty() ? QStringList{shown} : QStringList{});
     }
 
     // A scanned folder replaced by a link to a folder holding a file of the same name, size and
@@ -558,7 +520,7 @@ class FileActionsTest : public QObject {
         window.Form().acDelete->trigger();
         QVERIFY(TRemovals::Removed.isEmpty());
         QVERIFY(Exists(QString::fromStdString(tree / "outside/x.txt")));
-        QCOMPARE(FDesktop.Messages,
+        QCOMPARE(FPlace->Desktop.Messages,
                  QStringList{DeleteMessage(paths[row]) + TRecordedFile::ChangedText});
         QCOMPARE(Column0(window.PathList()), paths);
         QCOMPARE(SelectedPathRows(window), QList<int>{row});
@@ -593,13 +555,13 @@ class FileActionsTest : public QObject {
         window.Form().acDelete->trigger();
         const QString doomed = QString::fromStdString(root + "/d1/a.txt");
         if (error.isEmpty()) {
-            QVERIFY(FDesktop.Messages.isEmpty());
+            QVERIFY(FPlace->Desktop.Messages.isEmpty());
             QCOMPARE(TRemovals::Removed,
                      QList<QByteArray>{QByteArray::fromStdString(tree / "real/d1/a.txt")});
             QVERIFY(!Exists(QString::fromStdString(tree / "real/d1/a.txt")));
             QCOMPARE(window.PathList().rowCount(), 1);
         } else {
-            QCOMPARE(FDesktop.Messages, QStringList{DeleteMessage(doomed) + error});
+            QCOMPARE(FPlace->Desktop.Messages, QStringList{DeleteMessage(doomed) + error});
             QVERIFY(TRemovals::Removed.isEmpty());
             QVERIFY(Exists(QString::fromStdString(tree / "real/d1/a.txt")));
             QCOMPARE(window.PathList().rowCount(), 2);
@@ -626,7 +588,7 @@ class FileActionsTest : public QObject {
         QVERIFY(Scan(scanned, tree));
         tree.File("victim/a.txt", size, TTestTree::DefaultTime + timeShift);
         const QString list = WorkPath("result.twl");
-        FDesktop.Answers = {{1, list}};
+        FPlace->Desktop.DialogAnswers = {{1, list}};
         scanned.Form().acSave->trigger();
         QFile file(list);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -649,9 +611,10 @@ class FileActionsTest : public QObject {
         loaded.Form().acDelete->trigger();
         QCOMPARE(!Exists(QString::fromUtf8(victim)), deleted);
         QCOMPARE(loaded.PathList().rowCount(), deleted ? 1 : 2);
-        QCOMPARE(FDesktop.Messages, deleted ? QStringList{}
-                                            : QStringList{DeleteMessage(QString::fromUtf8(victim)) +
-                                                          TRecordedFile::ChangedText});
+        QCOMPARE(FPlace->Desktop.Messages,
+                 deleted ? QStringList{}
+                         : QStringList{DeleteMessage(QString::fromUtf8(victim)) +
+                                       TRecordedFile::ChangedText});
     }
 
     // A loaded list may name a file without copies: its row shows, sorts, saves and deletes
@@ -671,10 +634,10 @@ class FileActionsTest : public QObject {
         QCOMPARE(window.PathList().rowCount(), 0);
         window.acDeleteExecute();
         window.Form().acShowNotepad->trigger();
-        QVERIFY(FDesktop.Messages.isEmpty());
-        FDesktop.Answers = {{1, list}};
+        QVERIFY(FPlace->Desktop.Messages.isEmpty());
+        FPlace->Desktop.DialogAnswers = {{1, list}};
         window.Form().acSave->trigger();
-        QVERIFY(FDesktop.Errors.isEmpty());
+        QVERIFY(FPlace->Desktop.Errors.isEmpty());
         window.LoadResultList(list);
         QCOMPARE(Column0(window.FileList()), (QStringList{"lonely.txt", "other.txt"}));
     }
@@ -705,7 +668,7 @@ class FileActionsTest : public QObject {
         window.Form().acDelete->trigger();
         QCOMPARE(TRemovals::Removed, (QList<QByteArray>{paths[0].toUtf8(), paths[3].toUtf8()}));
         QCOMPARE(
-            FDesktop.Messages,
+            FPlace->Desktop.Messages,
             (QStringList{DeleteMessage(paths[3]) + QString::fromLocal8Bit(std::strerror(EROFS)),
                          "These copies no longer existed and were taken off the list:\n" +
                              paths[1] + '\n' + paths[2]}));
@@ -730,7 +693,7 @@ class FileActionsTest : public QObject {
         TRemovals::Failing.insert(QByteArray::fromStdString(path), EBUSY);
         window.Form().acDelete->trigger();
         const QString shown = QString::fromStdString(tree.Root()) + "/a\\x1B[8m\\rb/x.txt";
-        QCOMPARE(FDesktop.Messages,
+        QCOMPARE(FPlace->Desktop.Messages,
                  QStringList{DeleteMessage(shown) + QString::fromLocal8Bit(std::strerror(EBUSY))});
     }
 
@@ -768,7 +731,7 @@ class FileActionsTest : public QObject {
             42);
         const QString list = WorkPath("list.txt"), report = WorkPath("report.twl"),
                       all = WorkPath("all.twl");
-        FDesktop.Answers = {{1, list}, {2, report}, {0, {}}, {3, all}};
+        FPlace->Desktop.DialogAnswers = {{1, list}, {2, report}, {0, {}}, {3, all}};
         for (int use = 0; use < 4; ++use)
             window.Form().acSave->trigger();
 
@@ -780,14 +743,14 @@ class FileActionsTest : public QObject {
             QCOMPARE(lines.value(1), QByteArray("Duplicated files: 2\r"));
         }
         // The dialog starts on the last confirmed type and name; a cancel leaves them.
-        QCOMPARE(FDesktop.SaveOffers.size(), 4);
-        QCOMPARE(FDesktop.SaveOffers[0].Filters,
+        QCOMPARE(FPlace->Desktop.SaveOffers.size(), 4);
+        QCOMPARE(FPlace->Desktop.SaveOffers[0].Filters,
                  (QStringList{"Twin seek list(*.twl)", "Textfile (*.txt)", "All files (*.*)"}));
-        QCOMPARE(FDesktop.SaveOffers[0].DefaultSuffix, QString("twl"));
+        QCOMPARE(FPlace->Desktop.SaveOffers[0].DefaultSuffix, QString("twl"));
         const QList<QPair<int, QString>> offered{{1, ""}, {1, list}, {2, report}, {2, report}};
         for (int use = 0; use < 4; ++use) {
-            QCOMPARE(FDesktop.SaveOffers[use].TypeIndex, offered[use].first);
-            QCOMPARE(FDesktop.SaveOffers[use].FileName, offered[use].second);
+            QCOMPARE(FPlace->Desktop.SaveOffers[use].TypeIndex, offered[use].first);
+            QCOMPARE(FPlace->Desktop.SaveOffers[use].FileName, offered[use].second);
         }
     }
 
@@ -795,13 +758,13 @@ class FileActionsTest : public QObject {
         TfrmTwinseek window;
         ShowGroups(window, {{"a.txt", {"/data/1/a.txt", "/data/\r\n2/a.txt", "/data/3/a.txt"}},
                             {"b\n.txt", {"/x/b\n.txt", "/y/b\n.txt"}}});
-        FDesktop.Answers = {{1, WorkPath("list.twl")}, {2, WorkPath("report.txt")}};
+        FPlace->Desktop.DialogAnswers = {{1, WorkPath("list.twl")}, {2, WorkPath("report.txt")}};
         window.Form().acSave->trigger();
-        QCOMPARE(FDesktop.Messages,
+        QCOMPARE(FPlace->Desktop.Messages,
                  QStringList{"Copies left out of the saved list: 3 (a path or name holds a line "
                              "break or byte 26, or is longer than 1 MiB). The first: "
                              "/data/\\r\\n2/a.txt"});
-        QVERIFY(FDesktop.Errors.isEmpty());
+        QVERIFY(FPlace->Desktop.Errors.isEmpty());
         // The header, the name key and count of the group kept, its two copies, the end.
         const QList<QByteArray> lines = ReadLines(WorkPath("list.twl"));
         QCOMPARE(lines.size(), 6 + 2 + 2 * 5 + 1);
@@ -809,15 +772,15 @@ class FileActionsTest : public QObject {
                  QByteArray("a.txt\r2\r/data/1/a.txt\r/data/3/a.txt\r"));
         // A report holds every copy: no message.
         window.Form().acSave->trigger();
-        QCOMPARE(FDesktop.Messages.size(), 1);
+        QCOMPARE(FPlace->Desktop.Messages.size(), 1);
 
         // A scan text with a line break refuses the save, and the old list stays.
         TOptionRec options = window.Options();
         options.ScanPath = "/data\r\n/etc";
         window.SetOptions(options);
-        FDesktop.Answers = {{1, WorkPath("list.twl")}};
+        FPlace->Desktop.DialogAnswers = {{1, WorkPath("list.twl")}};
         window.Form().acSave->trigger();
-        QCOMPARE(FDesktop.Errors,
+        QCOMPARE(FPlace->Desktop.Errors,
                  QStringList{"The scan, exclude or mask text holds a line break or byte 26, or is "
                              "longer than 1 MiB; the result list was not saved."});
         QCOMPARE(ReadLines(WorkPath("list.twl")), lines);
@@ -832,13 +795,13 @@ class FileActionsTest : public QObject {
                         {"d3/c.txt", 1}});
         TfrmTwinseek saved;
         QVERIFY(Scan(saved, tree));
-        FDesktop.Answers = {{1, WorkPath("result.twl")}, {1, WorkPath("result.twl")}};
+        FPlace->Desktop.DialogAnswers = {{1, WorkPath("result.twl")}, {1, WorkPath("result.twl")}};
         saved.Form().acSave->trigger();
 
         TfrmTwinseek loaded;
         loaded.setWindowTitle(TfrmTwinseek::TitleFor("/home/me/work.twc"));
         loaded.Form().acOpen->trigger();
-        QVERIFY(FDesktop.Messages.isEmpty() && FDesktop.Errors.isEmpty());
+        QVERIFY(FPlace->Desktop.Messages.isEmpty() && FPlace->Desktop.Errors.isEmpty());
         QCOMPARE(loaded.windowTitle(), QString("Twin Seek"));
         QCOMPARE(loaded.FileList().rowCount(), 2);
         for (int row = 0; row < 2; ++row) {
@@ -891,11 +854,11 @@ class FileActionsTest : public QObject {
         QFile file(WorkPath("bad.twl"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
         file.close();
-        FDesktop.Answers = {{confirmed ? 1 : 0, file.fileName()}};
+        FPlace->Desktop.DialogAnswers = {{confirmed ? 1 : 0, file.fileName()}};
 
         window.Form().acOpen->trigger();
-        QCOMPARE(FDesktop.Messages, messages);
-        QVERIFY(FDesktop.Errors.isEmpty());
+        QCOMPARE(FPlace->Desktop.Messages, messages);
+        QVERIFY(FPlace->Desktop.Errors.isEmpty());
         QCOMPARE(window.windowTitle(), confirmed ? QString("Twin Seek") : title);
         QCOMPARE(window.FileList().rowCount(), confirmed ? 0 : 1);
         QCOMPARE((QStringList{window.PanelText(0), window.PanelText(1), window.PanelText(2)}),
@@ -909,7 +872,7 @@ class FileActionsTest : public QObject {
         ShowGroups(window, {{"old.txt", {"/a/old.txt", "/b/old.txt"}}});
         SelectPaths(window, 0, {0});
         window.setWindowTitle(TfrmTwinseek::TitleFor("/home/me/work.twc"));
-        FDesktop.Answers = {{1, WorkPath("missing.twl")}};
+        FPlace->Desktop.DialogAnswers = {{1, WorkPath("missing.twl")}};
         QString error = "(no error)";
         try {
             window.acOpenExecute();
@@ -917,7 +880,7 @@ class FileActionsTest : public QObject {
             error = failure.what();
         }
         QCOMPARE(error, "Cannot open file " + WorkPath("missing.twl") + ": File not found");
-        QVERIFY(FDesktop.Messages.isEmpty());
+        QVERIFY(FPlace->Desktop.Messages.isEmpty());
         QCOMPARE(window.windowTitle(), QString("Twin Seek"));
         QCOMPARE(window.FileList().rowCount(), 0);
         QCOMPARE(window.PathList().rowCount(), 0);
@@ -936,7 +899,7 @@ class FileActionsTest : public QObject {
         TfrmTwinseek window;
         ShowGroups(window, {{"a.txt", {"/data/1/a.txt", "/data/2/a.txt"}}});
         const QString name = WorkPath("missing/report2.txt");
-        FDesktop.Answers = {{type, name}};
+        FPlace->Desktop.DialogAnswers = {{type, name}};
         QString error = "(no error)";
         try {
             window.acSaveExecute();

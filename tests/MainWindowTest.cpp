@@ -10,7 +10,7 @@
 #include "TestTree.h"
 #include "TwinseekApplication.h"
 #include "WindowOptions.h"
-#include "WorkingDirectory.h"
+#include "WindowTestPlace.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
 
@@ -35,30 +35,15 @@
 #include <QToolButton>
 #include <QtTest>
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <thread>
 #include <utility>
 
 namespace {
-
-// Keeps error reports and messages instead of showing them; the desktop's applications and
-// file dialogs are left to the seam's defaults, which start nothing.
-class TRecordingDesktop : public TDesktop {
-  public:
-    QStringList Errors;
-    QStringList Messages;
-    // For each message, whether its window was on screen when it came.
-    QList<bool> MessageOverShownWindow;
-    void ShowErrorReport(QWidget*, const QString& text) override { Errors << text; }
-    void ShowMessage(QWidget* parent, const QString& text) override {
-        Messages << text;
-        MessageOverShownWindow << (parent != nullptr && parent->window()->isVisible());
-    }
-};
 
 // Ends the test program when a call that cannot be interrupted from the event loop (a
 // destructor) does not return in time.
@@ -138,10 +123,9 @@ void FillThreeCopies(TTestTree& tree) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TWorkingDirectory> FWorkDir;
-    TRecordingDesktop FDesktop;
+    std::optional<TWindowTestPlace> FPlace;
 
-    QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
+    QString WorkPath(const QString& name) const { return FPlace->WorkDir.filePath(name); }
 
     // Runs a scan of the tree to its end.
     static bool Scan(TfrmTwinseek& window, const TTestTree& tree) {
@@ -153,17 +137,15 @@ class MainWindowTest : public QObject {
   private slots:
     void init() {
         QFile::remove(TfrmTwinseek::WindowSettingsFile());
-        FWorkDir = std::make_unique<TWorkingDirectory>();
-        QVERIFY(FWorkDir->IsValid());
-        FDesktop = TRecordingDesktop();
-        TDesktop::SetCurrent(&FDesktop);
+        FPlace.emplace();
+        QVERIFY(FPlace->WorkDir.IsValid());
     }
 
     void cleanup() {
-        TDesktop::SetCurrent(nullptr);
-        FWorkDir.reset();
+        const QStringList messages = FPlace->Desktop.Messages;
+        FPlace.reset();
         QFile::remove(TfrmTwinseek::WindowSettingsFile());
-        QVERIFY2(FDesktop.Messages.isEmpty(), qPrintable(FDesktop.Messages.join('|')));
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
     }
 
     void startUpReadsTheSettings_data() {
@@ -225,23 +207,24 @@ class MainWindowTest : public QObject {
         const QStringList errors =
             reportsError ? QStringList{"Cannot open file " + configPath + "."} : QStringList();
         QStringList shown;
-        for (const QString& error : FDesktop.Errors)
+        for (const QString& error : FPlace->Desktop.Errors)
             shown << ErrorReportText(error);
         QCOMPARE(shown, errors);
 
         // A file that cannot be used is named once, after the window has appeared: the
         // message waits for the event loop, and calls queued after it have run.
-        QVERIFY(FDesktop.Messages.isEmpty());
+        QVERIFY(FPlace->Desktop.Messages.isEmpty());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         bool queuedLater = false;
         QTimer::singleShot(0, &window, [&] { queuedLater = true; });
         QVERIFY(QTest::qWaitFor([&] { return queuedLater; }, 5000));
-        QCOMPARE(FDesktop.Messages,
+        QCOMPARE(FPlace->Desktop.Messages,
                  message.isEmpty() ? QStringList() : QStringList{message.arg(configPath)});
-        QCOMPARE(FDesktop.MessageOverShownWindow, QList<bool>(FDesktop.Messages.size(), true));
+        QCOMPARE(FPlace->Desktop.MessageOverShownWindow,
+                 QList<bool>(FPlace->Desktop.Messages.size(), true));
         QCOMPARE(Describe(window.Options()), options);
-        FDesktop.Messages.clear();
+        FPlace->Desktop.Messages.clear();
     }
 
     void closingWritesTheSettingsFile() {
@@ -252,7 +235,7 @@ class MainWindowTest : public QObject {
         QFile file(WorkPath("Twinseek.ini"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("[Options]\r\nFilename=\r\n\r\n"));
-        QVERIFY(FDesktop.Errors.isEmpty());
+        QVERIFY(FPlace->Desktop.Errors.isEmpty());
     }
 
     void actionsFollowTheScanState() {
@@ -477,7 +460,7 @@ class MainWindowTest : public QObject {
         // The window went while the scan was still walking.
         QVERIFY(!ended);
         QVERIFY(QFile::exists(WorkPath("Twinseek.ini")));
-        QVERIFY(FDesktop.Errors.isEmpty());
+        QVERIFY(FPlace->Desktop.Errors.isEmpty());
     }
 
     void failedScanEndsIdleWithItsReason_data() {
@@ -513,13 +496,13 @@ class MainWindowTest : public QObject {
         QCOMPARE(window.FileList().rowCount(), 0);
         QCOMPARE(ShownPanels(window).mid(1), (QStringList{"Files read: 0", "Double files: 0",
                                                           "Total space required: 0 Bytes"}));
-        QTRY_COMPARE_WITH_TIMEOUT(FDesktop.Errors, QStringList{shown}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(FPlace->Desktop.Errors, QStringList{shown}, 5000);
 
         // The next scan runs in full.
         QVERIFY(Scan(window, tree));
         QCOMPARE(Captions(window.FileList()), QStringList{"a.txt"});
         RunEventLoop(20);
-        QCOMPARE(FDesktop.Errors, QStringList{shown});
+        QCOMPARE(FPlace->Desktop.Errors, QStringList{shown});
     }
 
     void errorInTheEndOfAScanLeavesTheWindowIdle() {
@@ -535,7 +518,7 @@ class MainWindowTest : public QObject {
         });
         QVERIFY(Scan(window, tree));
         QVERIFY(failed);
-        QCOMPARE(FDesktop.Errors, QStringList{"Cannot show the result"});
+        QCOMPARE(FPlace->Desktop.Errors, QStringList{"Cannot show the result"});
         // No half-shown result stays behind: the rows set before the failure are gone.
         QCOMPARE(window.FileList().rowCount(), 0);
         QVERIFY(window.Form().acOpen->isEnabled());
@@ -543,7 +526,7 @@ class MainWindowTest : public QObject {
 
         QVERIFY(Scan(window, tree));
         QCOMPARE(Captions(window.FileList()), QStringList{"a.txt"});
-        QCOMPARE(FDesktop.Errors, QStringList{"Cannot show the result"});
+        QCOMPARE(FPlace->Desktop.Errors, QStringList{"Cannot show the result"});
     }
 
     void errorBeforeAScanStartsLeavesTheWindowIdle() {
@@ -560,7 +543,7 @@ class MainWindowTest : public QObject {
         });
         RunAction(&window, [&] { window.acStartExecute(); });
         QVERIFY(failed);
-        QCOMPARE(FDesktop.Errors, QStringList{"Cannot clear the list"});
+        QCOMPARE(FPlace->Desktop.Errors, QStringList{"Cannot clear the list"});
         QVERIFY(!window.IsScanning());
         QVERIFY(window.Form().acStart->isEnabled());
         QVERIFY(!window.Form().acStop->isEnabled());
@@ -573,7 +556,8 @@ class MainWindowTest : public QObject {
         RunAction(nullptr, [] {
             throw std::runtime_error("Cannot open file /tmp/a\rb\xff\xe2\x80\xae.twc");
         });
-        QCOMPARE(FDesktop.Errors, QStringList{"Cannot open file /tmp/a\\rb\\xFF\\u202E.twc"});
+        QCOMPARE(FPlace->Desktop.Errors,
+                 QStringList{"Cannot open file /tmp/a\\rb\\xFF\\u202E.twc"});
     }
 
     void messageBoxesShowPlainText_data() {
@@ -632,25 +616,17 @@ class MainWindowTest : public QObject {
     // An error that no handler catches ends the action it came from and reaches the general
     // error report; the program goes on. Here: Open of a file that does not exist.
     void uncaughtErrorsReachTheErrorReport() {
-        struct TAnswering : TRecordingDesktop {
-            QString Answer;
-            bool GetOpenFileName(QWidget*, TFileDialog& dialog) override {
-                dialog.FileName = Answer;
-                return true;
-            }
-        } desktop;
-        desktop.Answer = WorkPath("missing.twl");
-        TDesktop::SetCurrent(&desktop);
+        TRecordingDesktop& desktop = FPlace->Desktop;
+        const QString missing = WorkPath("missing.twl");
+        desktop.DialogAnswers = {{1, missing}};
         TfrmTwinseek window;
         // Triggered from an event, as a click would be, so that the error passes the
         // application object.
         QTimer::singleShot(0, window.Form().acOpen, &QAction::trigger);
         QTRY_VERIFY_WITH_TIMEOUT(!desktop.Errors.isEmpty(), 5000);
-        QCOMPARE(desktop.Errors,
-                 QStringList{"Cannot open file " + desktop.Answer + ": File not found"});
+        QCOMPARE(desktop.Errors, QStringList{"Cannot open file " + missing + ": File not found"});
         QCOMPARE(window.FileList().rowCount(), 0);
         QVERIFY(window.Form().acStart->isEnabled());
-        TDesktop::SetCurrent(&FDesktop);
     }
 
     void aboutIsModal() {

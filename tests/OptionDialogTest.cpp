@@ -9,7 +9,7 @@
 #include "IniFile.h"
 #include "OptionRecords.h"
 #include "WindowOptions.h"
-#include "WorkingDirectory.h"
+#include "WindowTestPlace.h"
 #include "frmDirSelectionList.h"
 #include "frmOptionDialog.h"
 #include "frmTwinseek.h"
@@ -25,32 +25,11 @@
 #include <QToolButton>
 #include <QtTest>
 #include <functional>
-#include <memory>
+#include <optional>
 
 Q_DECLARE_METATYPE(TOptionRec)
 
 namespace {
-
-// Answers the file dialogs from a list of names (an empty name cancels) and keeps what they
-// were offered.
-class TRecordingDesktop : public TDesktop {
-  public:
-    QStringList Answers;
-    QList<TFileDialog> Offers;
-    QStringList Messages;
-    void ShowErrorReport(QWidget*, const QString&) override {}
-    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
-    bool GetOpenFileName(QWidget*, TFileDialog& dialog) override { return Answer(dialog); }
-    bool GetSaveFileName(QWidget*, TFileDialog& dialog) override { return Answer(dialog); }
-
-  private:
-    bool Answer(TFileDialog& dialog) {
-        Offers << dialog;
-        const QString name = Answers.isEmpty() ? QString() : Answers.takeFirst();
-        dialog.FileName = name;
-        return !name.isEmpty();
-    }
-};
 
 // Hands the modal dialog of that object name to `handle` once it is open, polling from the
 // event loop. After ten seconds any modal dialog still open is rejected, so that the call
@@ -151,11 +130,10 @@ QStringList TabOrder() {
 class OptionDialogTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TWorkingDirectory> FWorkDir;
-    TRecordingDesktop FDesktop;
+    std::optional<TWindowTestPlace> FPlace;
 
-    QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
-    bool MakeDir(const QString& name) const { return QDir(FWorkDir->path()).mkpath(name); }
+    QString WorkPath(const QString& name) const { return FPlace->WorkDir.filePath(name); }
+    bool MakeDir(const QString& name) const { return QDir(FPlace->WorkDir.path()).mkpath(name); }
 
   private slots:
     void initTestCase() {
@@ -166,16 +144,11 @@ class OptionDialogTest : public QObject {
 
     void init() {
         // The main window keeps its settings file in the working directory.
-        FWorkDir = std::make_unique<TWorkingDirectory>();
-        QVERIFY(FWorkDir->IsValid());
-        FDesktop = TRecordingDesktop();
-        TDesktop::SetCurrent(&FDesktop);
+        FPlace.emplace();
+        QVERIFY(FPlace->WorkDir.IsValid());
     }
 
-    void cleanup() {
-        TDesktop::SetCurrent(nullptr);
-        FWorkDir.reset();
-    }
+    void cleanup() { FPlace.reset(); }
 
     void controlsAndTexts() {
         TfrmOptionDialog dialog;
@@ -441,9 +414,10 @@ class OptionDialogTest : public QObject {
             button->setFocus(Qt::TabFocusReason);
             QTest::keyClick(button, Qt::Key_Space);
         }
-        QCOMPARE(FDesktop.Offers.size(), 2);
-        QCOMPARE((QList<bool>{FDesktop.Offers[0].MustExist, FDesktop.Offers[1].MustExist}),
-                 (QList<bool>{true, false}));
+        QCOMPARE(FPlace->Desktop.Offers.size(), 2);
+        QCOMPARE(
+            (QList<bool>{FPlace->Desktop.Offers[0].MustExist, FPlace->Desktop.Offers[1].MustExist}),
+            (QList<bool>{true, false}));
         for (QToolButton* button : {dialog.Form().bIncludeDir, dialog.Form().bExcludeDir}) {
             QString title;
             TModalWatch watch("frmDirSelectionList", [&](QDialog& editor) {
@@ -528,7 +502,7 @@ class OptionDialogTest : public QObject {
         dialog.SetOptions(before);
         dialog.FConfigFileName = WorkPath("before.twc");
         dialog.UpdateCaption();
-        FDesktop.Answers = {name.isEmpty() ? QString() : WorkPath(name)};
+        FPlace->Desktop.DialogAnswers = {{name.isEmpty() ? 0 : 1, WorkPath(name)}};
         // An error must not pass through Qt's signal code, which does not unwind cleanly; where
         // one is expected the handler is called directly.
         QString raised;
@@ -542,14 +516,14 @@ class OptionDialogTest : public QObject {
         }
         QCOMPARE(raised, error.isEmpty() ? QString() : error + WorkPath(name));
         // A file that was opened but not accepted is named once, with the reason.
-        QCOMPARE(FDesktop.Messages,
+        QCOMPARE(FPlace->Desktop.Messages,
                  message.isEmpty() ? QStringList() : QStringList{message.arg(WorkPath(name))});
         QCOMPARE(Fields(dialog.GetOptions()), Fields(shown));
         QCOMPARE(dialog.windowTitle(), caption);
         QCOMPARE(dialog.FConfigFileName, WorkPath(name.isEmpty() ? "before.twc" : name));
 
-        QCOMPARE(FDesktop.Offers.size(), 1);
-        const TDesktop::TFileDialog& offer = FDesktop.Offers.first();
+        QCOMPARE(FPlace->Desktop.Offers.size(), 1);
+        const TDesktop::TFileDialog& offer = FPlace->Desktop.Offers.first();
         QCOMPARE(offer.Title + "|" + offer.Filters.join('|') + "|" + offer.DefaultSuffix,
                  QString("|Twinseek config (*.twc)|twc"));
         QCOMPARE(offer.MustExist, !save);
@@ -578,7 +552,7 @@ class OptionDialogTest : public QObject {
         const TOptionRec before = window.Options();
         TOptionRec shown;
         QStringList captions;
-        FDesktop.Answers = {WorkPath("work.twc")};
+        FPlace->Desktop.DialogAnswers = {{1, WorkPath("work.twc")}};
         TModalWatch watch("frmOptionDialog", [&](QDialog& dialog) {
             auto& options = static_cast<TfrmOptionDialog&>(dialog);
             shown = options.GetOptions();
@@ -732,7 +706,7 @@ class OptionDialogTest : public QObject {
             seen << chooser.selectedFiles().value(0)
                  << (chooser.parent() == &owner ? "owned" : "not owned")
                  << (chooser.fileMode() == QFileDialog::Directory ? "directories" : "files");
-            chooser.setDirectory(FWorkDir->path());
+            chooser.setDirectory(FPlace->WorkDir.path());
             QAbstractItemView* view = chooser.findChild<QAbstractItemView*>("treeView");
             if (view == nullptr || !view->isVisible())
                 view = chooser.findChild<QAbstractItemView*>("listView");

@@ -6,11 +6,12 @@
 #include "FileListModel.h"
 #include "FileTimes.h"
 #include "KeepRule.h"
+#include "OnScreen.h"
 #include "PathListModel.h"
-#include "RemovalPlaces.h"
 #include "TestTree.h"
+#include "WhenCleanUpOpens.h"
 #include "WindowOptions.h"
-#include "WorkingDirectory.h"
+#include "WindowTestPlace.h"
 #include "frmCleanUp.h"
 #include "frmTwinseek.h"
 #include "ui_frmCleanUp.h"
@@ -21,24 +22,11 @@
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QtTest>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
-
-class TRecordingDesktop : public TDesktop {
-  public:
-    QStringList Shown;
-    QStringList Opened;
-    QStringList Edited;
-    QStringList Explored;
-    void ShowErrorReport(QWidget*, const QString& text) override { Shown << text; }
-    void ShowMessage(QWidget*, const QString& text) override { Shown << text; }
-    void OpenFile(const QString& path) override { Opened << path; }
-    void ShowInTextEditor(const QString& path) override { Edited << path; }
-    void ExploreFile(const QString& path) override { Explored << path; }
-};
 
 // A copy to show: its full path, size and last change (seconds since 1970).
 struct TCopy {
@@ -116,20 +104,6 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Runs `act` on the clean-up dialog as soon as the window has opened it; `act` must close it.
-void WhenCleanUpOpens(const std::function<void(TfrmCleanUp&)>& act) {
-    auto* poll = new QTimer(qApp);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        if (auto* dialog = qobject_cast<TfrmCleanUp*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(*dialog);
-        }
-    });
-    poll->start();
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(TCopy)
@@ -137,36 +111,27 @@ Q_DECLARE_METATYPE(TCopy)
 class PathListTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TWorkingDirectory> FWorkDir;
-    std::unique_ptr<TRemovalPlaces> FPlaces;
-    TRecordingDesktop FDesktop;
+    std::optional<TWindowTestPlace> FPlace;
 
     static std::unique_ptr<TfrmTwinseek> NewWindow() {
-        auto window = std::make_unique<TfrmTwinseek>();
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            return nullptr;
-        return window;
+        return OnScreen(std::make_unique<TfrmTwinseek>());
     }
 
   private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
     void init() {
-        FWorkDir = std::make_unique<TWorkingDirectory>();
-        QVERIFY(FWorkDir->IsValid());
+        FPlace.emplace();
+        QVERIFY(FPlace->WorkDir.IsValid());
         // The action log and the trash of these tests lie in their working folder.
-        FPlaces = std::make_unique<TRemovalPlaces>(FWorkDir->path().toStdString());
-        FDesktop = TRecordingDesktop();
-        TDesktop::SetCurrent(&FDesktop);
+        FPlace->KeepRemovalsHere();
     }
 
     void cleanup() {
-        TDesktop::SetCurrent(nullptr);
-        FPlaces.reset();
-        FWorkDir.reset();
+        const QStringList shown = FPlace->Desktop.Shown;
+        FPlace.reset();
         QFile::remove(TfrmTwinseek::WindowSettingsFile());
-        QVERIFY2(FDesktop.Shown.isEmpty(), qPrintable(FDesktop.Shown.join('|')));
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
     }
 
     void headerClicksSortTheCopiesShown_data() {
@@ -247,7 +212,7 @@ class PathListTest : public QObject {
         QVERIFY(window);
         QVERIFY(Scan(*window, tree));
         window->Form().lvFiles->setCurrentIndex(window->FileList().index(0, 0));
-        window->SaveResultList(FWorkDir->filePath("before.twl"));
+        window->SaveResultList(FPlace->WorkDir.filePath("before.twl"));
         const QList<QByteArray> groupOrder = GroupPaths(*window);
 
         // Sorted by size so that the first row shown is not the group's first copy.
@@ -262,13 +227,13 @@ class PathListTest : public QObject {
         ui.acOpenFile->trigger();
         ui.acShowNotepad->trigger();
         ui.acExploreFile->trigger();
-        QCOMPARE(FDesktop.Opened, QStringList{QString::fromStdString(big)});
-        QCOMPARE(FDesktop.Edited, QStringList{QString::fromStdString(big)});
-        QCOMPARE(FDesktop.Explored, QStringList{QString::fromStdString(big)});
+        QCOMPARE(FPlace->Desktop.Opened, QStringList{QString::fromStdString(big)});
+        QCOMPARE(FPlace->Desktop.Edited, QStringList{QString::fromStdString(big)});
+        QCOMPARE(FPlace->Desktop.Explored, QStringList{QString::fromStdString(big)});
 
-        window->SaveResultList(FWorkDir->filePath("sorted.twl"));
-        QCOMPARE(ReadAll(FWorkDir->filePath("sorted.twl")),
-                 ReadAll(FWorkDir->filePath("before.twl")));
+        window->SaveResultList(FPlace->WorkDir.filePath("sorted.twl"));
+        QCOMPARE(ReadAll(FPlace->WorkDir.filePath("sorted.twl")),
+                 ReadAll(FPlace->WorkDir.filePath("before.twl")));
 
         ui.acDelete->trigger();
         QVERIFY(!Exists(big));
@@ -277,7 +242,7 @@ class PathListTest : public QObject {
         QList<QByteArray> left = groupOrder;
         left.removeOne(QByteArray::fromStdString(big));
         QCOMPARE(GroupPaths(*window), left);
-        const QByteArray log = ReadAll(FWorkDir->filePath("state/twinseek/actions.log"));
+        const QByteArray log = ReadAll(FPlace->WorkDir.filePath("state/twinseek/actions.log"));
         QCOMPARE(log.count('\n'), 1);
         QCOMPARE(log.split('\t').value(2), QByteArray::fromStdString(big));
 
@@ -310,9 +275,10 @@ class PathListTest : public QObject {
         window->Form().acCleanUp->trigger();
         QVERIFY(
             QTest::qWaitFor([&] { return window->State() == TfrmTwinseek::TState::Idle; }, 10000));
-        QCOMPARE(FDesktop.Shown.size(), 1);
-        QVERIFY2(FDesktop.Shown[0].startsWith("Removed: 2."), qPrintable(FDesktop.Shown[0]));
-        FDesktop.Shown.clear();
+        QCOMPARE(FPlace->Desktop.Shown.size(), 1);
+        QVERIFY2(FPlace->Desktop.Shown[0].startsWith("Removed: 2."),
+                 qPrintable(FPlace->Desktop.Shown[0]));
+        FPlace->Desktop.Shown.clear();
         for (const char* path : {"a/a.txt", "b/a.txt", "c/a.txt"})
             QCOMPARE(Exists(tree / path), QByteArray::fromStdString(tree / path) == first);
     }
@@ -390,14 +356,14 @@ class PathListTest : public QObject {
         const QPoint at = list->visualRect(window->PathList().index(2, 0)).center();
         // The first click of the two selects, the second opens.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        QVERIFY(FDesktop.Opened.isEmpty());
+        QVERIFY(FPlace->Desktop.Opened.isEmpty());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(FDesktop.Opened, QStringList{QString::fromStdString(tree / "x/a.txt")});
+        QCOMPARE(FPlace->Desktop.Opened, QStringList{QString::fromStdString(tree / "x/a.txt")});
         // Below the rows nothing opens.
         const QPoint below(5, list->viewport()->height() - 3);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below);
-        QCOMPARE(FDesktop.Opened.size(), 1);
+        QCOMPARE(FPlace->Desktop.Opened.size(), 1);
     }
 };
 

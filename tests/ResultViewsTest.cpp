@@ -4,10 +4,11 @@
 #include "Desktop.h"
 #include "FileListModel.h"
 #include "FileTimes.h"
+#include "OnScreen.h"
 #include "PathListModel.h"
 #include "TestTree.h"
 #include "WindowOptions.h"
-#include "WorkingDirectory.h"
+#include "WindowTestPlace.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
 
@@ -17,17 +18,10 @@
 #include <QtTest>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
-
-// Nothing of these tests should reach the user; whatever does is kept and reported.
-class TSilentDesktop : public TDesktop {
-  public:
-    QStringList Shown;
-    void ShowErrorReport(QWidget*, const QString& text) override { Shown << text; }
-    void ShowMessage(QWidget*, const QString& text) override { Shown << text; }
-};
 
 // A duplicate-list row to show: its name key and the sizes of its copies.
 struct TShownRow {
@@ -94,8 +88,7 @@ Q_DECLARE_METATYPE(TShownRow)
 class ResultViewsTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TWorkingDirectory> FWorkDir;
-    TSilentDesktop FDesktop;
+    std::optional<TWindowTestPlace> FPlace;
 
     // A shown window whose two models are checked by model testers throughout.
     static std::unique_ptr<TfrmTwinseek> NewWindow() {
@@ -103,10 +96,7 @@ class ResultViewsTest : public QObject {
         using Mode = QAbstractItemModelTester::FailureReportingMode;
         new QAbstractItemModelTester(&window->FileList(), Mode::QtTest, &window->FileList());
         new QAbstractItemModelTester(&window->PathList(), Mode::QtTest, &window->PathList());
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            return nullptr;
-        return window;
+        return OnScreen(std::move(window));
     }
 
     static bool Scan(TfrmTwinseek& window, const TTestTree& tree) {
@@ -132,15 +122,13 @@ class ResultViewsTest : public QObject {
 
   private slots:
     void init() {
-        FWorkDir = std::make_unique<TWorkingDirectory>();
-        QVERIFY(FWorkDir->IsValid());
-        TDesktop::SetCurrent(&FDesktop);
+        FPlace.emplace();
+        QVERIFY(FPlace->WorkDir.IsValid());
     }
 
     void cleanup() {
-        TDesktop::SetCurrent(nullptr);
-        FWorkDir.reset();
-        const QStringList shown = std::exchange(FDesktop.Shown, {});
+        const QStringList shown = FPlace->Desktop.Shown;
+        FPlace.reset();
         QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
     }
 

@@ -7,23 +7,17 @@
 #include "FileListModel.h"
 #include "IoError.h"
 #include "SettingsFile.h"
-#include "WorkingDirectory.h"
+#include "WindowTestPlace.h"
 #include "frmTwinseek.h"
 
 #include <QFile>
 #include <QtTest>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
 namespace {
-
-class TRecordingDesktop : public TDesktop {
-  public:
-    QStringList Errors, Messages;
-    void ShowErrorReport(QWidget*, const QString& text) override { Errors << text; }
-    void ShowMessage(QWidget*, const QString& text) override { Messages << text; }
-};
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -63,23 +57,17 @@ void SaveSampleList(const QString& fileName) {
 class StartupFileTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TWorkingDirectory> FWorkDir;
-    TRecordingDesktop FDesktop;
+    std::optional<TWindowTestPlace> FPlace;
 
-    QString WorkPath(const QString& name) const { return FWorkDir->filePath(name); }
+    QString WorkPath(const QString& name) const { return FPlace->WorkDir.filePath(name); }
 
   private slots:
     void init() {
-        FWorkDir = std::make_unique<TWorkingDirectory>();
-        QVERIFY(FWorkDir->IsValid());
-        FDesktop = TRecordingDesktop();
-        TDesktop::SetCurrent(&FDesktop);
+        FPlace.emplace();
+        QVERIFY(FPlace->WorkDir.IsValid());
     }
 
-    void cleanup() {
-        TDesktop::SetCurrent(nullptr);
-        FWorkDir.reset();
-    }
+    void cleanup() { FPlace.reset(); }
 
     void arguments_data() {
         QTest::addColumn<QStringList>("arguments");
@@ -147,7 +135,7 @@ class StartupFileTest : public QObject {
         QCOMPARE(window.FileList().rowCount(), 2);
         QCOMPARE(window.FilesRead(), 9);
         QCOMPARE(window.windowTitle(), QString("Twin Seek"));
-        QVERIFY(FDesktop.Messages.isEmpty() && FDesktop.Errors.isEmpty());
+        QVERIFY(FPlace->Desktop.Messages.isEmpty() && FPlace->Desktop.Errors.isEmpty());
     }
 
     // A configuration file gives the options and becomes the window's configuration file, also
@@ -170,7 +158,7 @@ class StartupFileTest : public QObject {
             QCOMPARE(window.windowTitle(), QString("Twin Seek [work.twc]"));
         }
         QCOMPARE(QString::fromStdString(ReadSettingsConfigFileName()), WorkPath("work.twc"));
-        QVERIFY(FDesktop.Messages.isEmpty() && FDesktop.Errors.isEmpty());
+        QVERIFY(FPlace->Desktop.Messages.isEmpty() && FPlace->Desktop.Errors.isEmpty());
     }
 
     // Files that cannot be used are reported as File > Open and Open config report them.
@@ -208,7 +196,7 @@ class StartupFileTest : public QObject {
             thrown = failure.what();
         }
         QCOMPARE(thrown, error.isEmpty() ? QString() : error.arg(path));
-        QCOMPARE(FDesktop.Messages,
+        QCOMPARE(FPlace->Desktop.Messages,
                  message.isEmpty() ? QStringList() : QStringList{message.arg(path)});
         if (name.endsWith(".twc")) {
             // As in the options dialog: the options are empty, the file is named.

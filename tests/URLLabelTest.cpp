@@ -2,22 +2,13 @@
 // target a click hands to the desktop.
 
 #include "URLLabel.h"
-#include "Desktop.h"
+#include "RecordingDesktop.h"
 
 #include <QEnterEvent>
 #include <QSignalSpy>
 #include <QtTest>
 
 namespace {
-
-// Keeps the targets the label asks the desktop to open.
-class TRecordingDesktop : public TDesktop {
-  public:
-    QStringList Opened;
-    void ShowErrorReport(QWidget*, const QString&) override {}
-    void ShowMessage(QWidget*, const QString&) override {}
-    void OpenUrl(const QString& target) override { Opened << target; }
-};
 
 const QColor Blue(0, 0, 255);
 const QColor Red(255, 0, 0);
@@ -93,7 +84,7 @@ class URLLabelTest : public QObject {
         FLabel->setText(caption);
         QSignalSpy clicked(FLabel, &TURLLabel::clicked);
         QTest::mouseClick(FLabel, Qt::LeftButton);
-        QCOMPARE(FDesktop.Opened, QStringList{target});
+        QCOMPARE(FDesktop.OpenedUrls, QStringList{target});
         QCOMPARE(clicked.count(), 1);
     }
 
@@ -103,13 +94,13 @@ class URLLabelTest : public QObject {
         QSignalSpy clicked(FLabel, &TURLLabel::clicked);
         QTest::mouseClick(FLabel, Qt::LeftButton);
         QCOMPARE(clicked.count(), 1);
-        QVERIFY(FDesktop.Opened.isEmpty());
+        QVERIFY(FDesktop.OpenedUrls.isEmpty());
     }
 
     void releaseOutsideIsNoClick() {
         QTest::mousePress(FLabel, Qt::LeftButton);
         QTest::mouseRelease(FLabel, Qt::LeftButton, {}, QPoint(-5, -5));
-        QVERIFY(FDesktop.Opened.isEmpty());
+        QVERIFY(FDesktop.OpenedUrls.isEmpty());
     }
 
     void hover_data() {

@@ -5,10 +5,11 @@
 #include "FileListModel.h"
 #include "FileTimes.h"
 #include "Icons.h"
+#include "OnScreen.h"
 #include "PathListModel.h"
 #include "TestTree.h"
 #include "WindowOptions.h"
-#include "WorkingDirectory.h"
+#include "WindowTestPlace.h"
 #include "frmTwinseek.h"
 #include "ui_frmTwinseek.h"
 
@@ -20,16 +21,10 @@
 #include <QToolBar>
 #include <QtTest>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
-
-class TSilentDesktop : public TDesktop {
-  public:
-    QStringList Shown;
-    void ShowErrorReport(QWidget*, const QString& text) override { Shown << text; }
-    void ShowMessage(QWidget*, const QString& text) override { Shown << text; }
-};
 
 // A designed pixel size for the window's font, as the window scales it.
 int Designed(const QWidget& window, int pixels) {
@@ -80,16 +75,13 @@ void Settle() {
 class WindowLayoutTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TWorkingDirectory> FWorkDir;
-    TSilentDesktop FDesktop;
+    std::optional<TWindowTestPlace> FPlace;
     QFont FDesktopFont;
 
     static std::unique_ptr<TfrmTwinseek> ShownWindow() {
-        auto window = std::make_unique<TfrmTwinseek>();
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            return nullptr;
-        Settle();
+        auto window = OnScreen(std::make_unique<TfrmTwinseek>());
+        if (window)
+            Settle();
         return window;
     }
 
@@ -104,17 +96,15 @@ class WindowLayoutTest : public QObject {
 
     void init() {
         QFile::remove(TfrmTwinseek::WindowSettingsFile());
-        FWorkDir = std::make_unique<TWorkingDirectory>();
-        QVERIFY(FWorkDir->IsValid());
-        TDesktop::SetCurrent(&FDesktop);
+        FPlace.emplace();
+        QVERIFY(FPlace->WorkDir.IsValid());
     }
 
     void cleanup() {
         QApplication::setFont(FDesktopFont);
-        TDesktop::SetCurrent(nullptr);
-        FWorkDir.reset();
+        const QStringList shown = FPlace->Desktop.Shown;
+        FPlace.reset();
         QFile::remove(TfrmTwinseek::WindowSettingsFile());
-        const QStringList shown = std::exchange(FDesktop.Shown, {});
         QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
     }
 
