@@ -167,83 +167,89 @@ const TGroupBuilder::TStatus* TGroupBuilder::StatusOf(uint32_t file) const {
 
 void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firstPosition,
                                std::deque<TResultRow>& result) {
-    // files: one class of equal keys, in the order the grouping takes them.
-    std::vector<uint32_t> present;
+    // files: one class of equal keys, in the order the grouping takes them. Each file's status
+    // is looked up once; the buffers serve every class.
+    std::vector<TClassFile>& present = FClassFiles;
+    present.clear();
     for (uint32_t i = 0; i < files.size(); ++i)
-        if (StatusOf(files[i]) != nullptr)
-            present.push_back(i);
+        if (const TStatus* status = StatusOf(files[i]); status != nullptr)
+            present.push_back({i, FPending.KeyId(files[i]), status, 0});
     if (present.size() < 2)
         return; // a key that no other file shares: dropped
 
-    // First the files are assigned to groups, then each group is built at its final size.
-    struct TNewGroup {
-        uint32_t KeyId;
-        uint32_t First; // index into files of the group's first file
-        std::vector<uint32_t> Members;
-    };
-    std::vector<TNewGroup> groups; // in the order they were created
-    std::unordered_map<TMatchKey, size_t, TMatchKeyHash> index;
+    // First each file is given its group, then each group is built at its final size. A group
+    // is known by its first file (an index into present).
+    std::vector<uint32_t>& firsts = FClassGroups; // in the order the groups were created
+    firsts.clear();
+    std::unordered_map<TMatchKey, uint32_t, TMatchKeyHash> index;
     const bool compareSize = ComparesSize(FCompareMode);
     const bool compareTime = ComparesTime(FCompareMode);
-    auto matchKey = [&](uint32_t keyId, const TStatus& status) {
-        return TMatchKey{keyId, compareSize ? status.Size : 0, compareTime ? status.Time : 0u};
+    auto matchKey = [&](const TClassFile& file) {
+        return TMatchKey{file.KeyId, compareSize ? file.Status->Size : 0,
+                         compareTime ? file.Status->Time : 0u};
     };
 
     const auto total = static_cast<int64_t>(FPending.Count());
-    for (uint32_t i : present) {
-        if (Stopped())
-            break;
-        const uint32_t keyId = FPending.KeyId(files[i]);
-        const TStatus& status = *StatusOf(files[i]);
-
-        size_t found = groups.size();
-        if (groups.size() <= LinearSearchLimit) {
+    size_t taken = 0;
+    for (; taken < present.size() && !Stopped(); ++taken) {
+        TClassFile& file = present[taken];
+        auto found = static_cast<uint32_t>(firsts.size());
+        if (firsts.size() <= LinearSearchLimit) {
             // Groups with an equal key stand newest first; the first that matches takes the file.
-            for (size_t g = groups.size(); g-- > 0;) {
-                if (groups[g].KeyId == keyId &&
-                    SameFile(FCompareMode, *StatusOf(files[groups[g].First]), status)) {
-                    found = g;
+            for (size_t g = firsts.size(); g-- > 0;) {
+                const TClassFile& first = present[firsts[g]];
+                if (first.KeyId == file.KeyId &&
+                    SameFile(FCompareMode, *first.Status, *file.Status)) {
+                    found = static_cast<uint32_t>(g);
                     break;
                 }
             }
         } else {
             // The groups of one key never match each other, so at most one can match.
             if (index.empty())
-                for (size_t g = 0; g < groups.size(); ++g)
-                    index.emplace(matchKey(groups[g].KeyId, *StatusOf(files[groups[g].First])), g);
-            const auto hit = index.find(matchKey(keyId, status));
+                for (size_t g = 0; g < firsts.size(); ++g)
+                    index.emplace(matchKey(present[firsts[g]]), static_cast<uint32_t>(g));
+            const auto hit = index.find(matchKey(file));
             if (hit != index.end())
                 found = hit->second;
         }
 
-        if (found < groups.size()) {
-            groups[found].Members.push_back(i);
-            FOnJoin(static_cast<int32_t>(total - (firstPosition + i) - 1));
+        file.Group = found;
+        if (found < firsts.size()) {
+            FOnJoin(static_cast<int32_t>(total - (firstPosition + file.Index) - 1));
         } else {
             if (!index.empty())
-                index.emplace(matchKey(keyId, status), groups.size());
-            groups.push_back({keyId, i, {i}});
+                index.emplace(matchKey(file), found);
+            firsts.push_back(static_cast<uint32_t>(taken));
         }
     }
 
-    for (size_t g = groups.size(); g-- > 0;) {
-        auto group = std::make_unique<TFileGroup>();
-        group->Reserve(groups[g].Members.size());
-        for (uint32_t i : groups[g].Members) {
-            const uint32_t file = files[i];
-            const TStatus& status = *StatusOf(file);
-            TFileInfoRec info;
-            info.Size = status.Size;
-            info.Time = status.Time;
-            info.LastWriteTime = status.LastWriteTime;
-            info.Device = status.Device;
-            info.Inode = status.Inode;
-            info.Name = std::string(FPending.Name(file));
-            info.Dir = FPending.Dir(file);
-            group->Add(std::move(info));
-        }
-        result.push_back({std::string(FPending.Key(groups[g].KeyId)), std::move(group)});
+    // The groups newest first, each with its files in the order they were taken.
+    std::vector<uint32_t>& sizes = FClassGroupSizes;
+    sizes.assign(firsts.size(), 0);
+    for (size_t p = 0; p < taken; ++p)
+        ++sizes[present[p].Group];
+    std::vector<std::unique_ptr<TFileGroup>> groups(firsts.size());
+    for (size_t g = 0; g < groups.size(); ++g) {
+        groups[g] = std::make_unique<TFileGroup>();
+        groups[g]->Reserve(sizes[g]);
     }
+    for (size_t p = 0; p < taken; ++p) {
+        const TClassFile& member = present[p];
+        const uint32_t file = files[member.Index];
+        TFileInfoRec info;
+        info.Size = member.Status->Size;
+        info.Time = member.Status->Time;
+        info.LastWriteTime = member.Status->LastWriteTime;
+        info.Device = member.Status->Device;
+        info.Inode = member.Status->Inode;
+        info.Name = std::string(FPending.Name(file));
+        info.Dir = FPending.Dir(file);
+        groups[member.Group]->Add(std::move(info));
+    }
+    for (size_t g = groups.size(); g-- > 0;)
+        result.push_back(
+            {std::string(FPending.Key(present[firsts[g]].KeyId)), std::move(groups[g])});
 }
 
 std::deque<TResultRow> TGroupBuilder::Build() {
@@ -279,12 +285,25 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     std::vector<uint32_t> classStarts;
     SortKeys(keys, classStarts);
 
-    // Only files whose class holds another file need their status.
+    // Only files whose class holds another file need their status, and only those classes are
+    // grouped; each is remembered with the number of files taken before it.
+    struct TSharedClass {
+        uint32_t Class;
+        uint32_t Position;
+    };
+    std::vector<TSharedClass> shared;
     std::vector<uint32_t> files;
+    uint32_t position = 0;
     for (size_t c = 0; c + 1 < classStarts.size(); ++c) {
-        filesOfClass(keys, classStarts[c], classStarts[c + 1], files);
-        if (files.size() > 1)
+        uint32_t count = 0;
+        for (uint32_t k = classStarts[c]; k < classStarts[c + 1]; ++k)
+            count += keyStart[keys[k] + 1] - keyStart[keys[k]];
+        if (count > 1) {
+            shared.push_back({static_cast<uint32_t>(c), position});
+            filesOfClass(keys, classStarts[c], classStarts[c + 1], files);
             FStatFiles.insert(FStatFiles.end(), files.begin(), files.end());
+        }
+        position += count;
     }
     std::sort(FStatFiles.begin(), FStatFiles.end());
     FStatuses.assign(FStatFiles.size(), TStatus());
@@ -296,12 +315,11 @@ std::deque<TResultRow> TGroupBuilder::Build() {
         RunOnBothCores([&] { ReadStatuses(0, middle); }, [&] { ReadStatuses(middle, statCount); });
     }
 
-    uint32_t position = 0; // how many files the grouping has taken so far
-    for (size_t c = 0; c + 1 < classStarts.size() && !Stopped(); ++c) {
-        filesOfClass(keys, classStarts[c], classStarts[c + 1], files);
-        if (files.size() > 1)
-            GroupClass(files, position, result);
-        position += static_cast<uint32_t>(files.size());
+    for (const TSharedClass& group : shared) {
+        if (Stopped())
+            break;
+        filesOfClass(keys, classStarts[group.Class], classStarts[group.Class + 1], files);
+        GroupClass(files, group.Position, result);
     }
     return result;
 }

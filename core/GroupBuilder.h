@@ -58,6 +58,18 @@ class TGroupBuilder {
     const std::atomic<bool>& FStopRequested;
     std::function<void(int32_t)> FOnJoin;
 
+    // A file of the class being grouped that is still there: its index in the class, its key,
+    // its status and the group it joined.
+    struct TClassFile {
+        uint32_t Index;
+        uint32_t KeyId;
+        const TStatus* Status;
+        uint32_t Group;
+    };
+    std::vector<TClassFile> FClassFiles;
+    std::vector<uint32_t> FClassGroups;     // each group's first file, an index into FClassFiles
+    std::vector<uint32_t> FClassGroupSizes; // the files of each group
+
     std::vector<uint32_t> FStatFiles; // ascending, so the files of one directory stand together
     std::vector<TStatus> FStatuses;   // parallel to FStatFiles
 };
