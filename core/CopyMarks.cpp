@@ -1,5 +1,6 @@
 #include "CopyMarks.h"
 
+#include "AsciiCase.h"
 #include "FileNameParts.h"
 
 #include <string_view>
@@ -17,10 +18,6 @@ constexpr std::string_view OrdinalEndings[] = {"st", "nd", "rd", "th"};
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The length of the part of `text` that ends at `end` and matches `pattern`, or 0. A digit run
@@ -42,12 +39,13 @@ size_t MatchBackward(std::string_view text, size_t end, std::string_view pattern
             const std::string_view ending = text.substr(at - 2, 2);
             bool found = false;
             for (std::string_view ordinal : OrdinalEndings)
-                found = found || (Lower(ending[0]) == ordinal[0] && Lower(ending[1]) == ordinal[1]);
+                found = found ||
+                        (FoldAscii(ending[0]) == ordinal[0] && FoldAscii(ending[1]) == ordinal[1]);
             if (!found)
                 return 0;
             at -= 2;
         } else {
-            if (at == 0 || Lower(text[at - 1]) != wanted)
+            if (at == 0 || FoldAscii(text[at - 1]) != wanted)
                 return 0;
             --at;
         }
@@ -66,7 +64,7 @@ size_t MatchForward(std::string_view text, std::string_view pattern) {
             if (at == first)
                 return 0;
         } else {
-            if (at == text.size() || Lower(text[at]) != wanted)
+            if (at == text.size() || FoldAscii(text[at]) != wanted)
                 return 0;
             ++at;
         }

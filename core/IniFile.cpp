@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "AsciiCase.h"
 #include "TextFileWriter.h"
 
 #include <cerrno>
@@ -12,16 +13,9 @@ namespace {
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
             return false;
-    }
     return true;
 }
 

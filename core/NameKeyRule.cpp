@@ -1,5 +1,6 @@
 #include "NameKeyRule.h"
 
+#include "AsciiCase.h"
 #include "CopyMarks.h"
 #include "FileNameParts.h"
 #include "ListText.h"
@@ -63,13 +64,10 @@ void TNameKeyRule::NameKey(std::string_view name, std::string& key) const {
 void TNameKeyRule::FoldCase(std::string& text) const {
     if (FCaseSensitive)
         return;
-    if (FUnicodeNames && !IsAscii(text) && IsValidUtf8(text)) {
+    if (FUnicodeNames)
         FoldCaseToNfc(text);
-        return;
-    }
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    else
+        FoldAscii(text);
 }
 
 void TNameKeyRule::ApplyEqualExtensions(std::string& key) const {

@@ -1,5 +1,7 @@
 #include "UnicodeNames.h"
 
+#include "AsciiCase.h"
+
 #include <unicode/bytestream.h>
 #include <unicode/casemap.h>
 #include <unicode/normalizer2.h>
@@ -83,15 +85,12 @@ void ToNfc(std::string& text) {
 }
 
 void FoldCaseToNfc(std::string& text) {
-    if (IsAscii(text)) {
-        // Folding ASCII only turns "A" to "Z" into "a" to "z", and ASCII is always NFC.
-        for (char& c : text)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+    // Folding ASCII only turns "A" to "Z" into "a" to "z", and ASCII is always NFC; bytes that
+    // are not UTF-8 have no letters beyond those.
+    if (IsAscii(text) || !IsValidUtf8(text)) {
+        FoldAscii(text);
         return;
     }
-    if (!IsValidUtf8(text))
-        return;
     Rewrite(text, [](icu::StringPiece source, icu::ByteSink& sink, UErrorCode& status) {
         icu::CaseMap::utf8Fold(U_FOLD_CASE_DEFAULT, source, sink, nullptr, status);
     });

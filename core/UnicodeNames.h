@@ -15,6 +15,6 @@ bool IsValidUtf8(std::string_view text);
 // Brings valid UTF-8 to Normalization Form C; other text is left unchanged.
 void ToNfc(std::string& text);
 // Full Unicode case folding by the root rules (not the Turkish ones), then NFC again, because
-// folding can leave a decomposed form ("ǰ" folds to "j" and a combining caron). Valid UTF-8 only;
-// other text is left unchanged.
+// folding can leave a decomposed form ("ǰ" folds to "j" and a combining caron). Text that is not
+// valid UTF-8 keeps its bytes, except that "A" to "Z" become "a" to "z".
 void FoldCaseToNfc(std::string& text);

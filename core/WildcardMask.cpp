@@ -1,12 +1,10 @@
 #include "WildcardMask.h"
 
+#include "AsciiCase.h"
+
 #include <algorithm>
 
 namespace {
-
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool IsContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
