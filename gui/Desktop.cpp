@@ -127,20 +127,22 @@ bool TQtDesktop::AskQuestion(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-QString FileUri(const QString& path) {
+QString FileUriOfBytes(const std::string& path) {
     return QStringLiteral("file://") +
-           QString::fromLatin1(QByteArray::fromStdString(EncodedName(path)).toPercentEncoding("/"));
+           QString::fromLatin1(QByteArray::fromStdString(path).toPercentEncoding("/"));
+}
+
+QString FileUri(const QString& path) {
+    return FileUriOfBytes(EncodedName(path));
 }
 
 namespace {
+
 // Whether a path reaches another program intact as an argument, which is passed as UTF-8: a
 // name with bytes that are not UTF-8 would arrive as another name.
 bool PassesAsArgument(const QString& path) {
     return IsValidUtf8(EncodedName(path));
 }
-} // namespace
-
-namespace {
 
 // The file manager's D-Bus service that shows files selected.
 const char* const FileManagerService = "org.freedesktop.FileManager1";
@@ -158,18 +160,24 @@ void OpenWithDesktop(TDesktop& desktop, const QString& target, const QString& sh
         });
 }
 
+// Hands a file or folder to xdg-open: as its path, or as its file URI when the path would not
+// reach xdg-open intact.
+void OpenPathWithDesktop(TDesktop& desktop, const QString& path, const QString& failure) {
+    const std::string bytes = EncodedName(path);
+    OpenWithDesktop(desktop, IsValidUtf8(bytes) ? path : FileUriOfBytes(bytes), ShownText(bytes),
+                    failure);
+}
+
 } // namespace
 
 void TQtDesktop::OpenFile(const QString& path) {
-    OpenWithDesktop(*this, PassesAsArgument(path) ? path : FileUri(path),
-                    ShownText(EncodedName(path)),
-                    QStringLiteral("Could not open file: %1 \n\nError message: %2"));
+    OpenPathWithDesktop(*this, path,
+                        QStringLiteral("Could not open file: %1 \n\nError message: %2"));
 }
 
 void TQtDesktop::ExploreFolder(const QString& folder) {
-    OpenWithDesktop(*this, PassesAsArgument(folder) ? folder : FileUri(folder),
-                    ShownText(EncodedName(folder)),
-                    QStringLiteral("Could not open folder: %1 \n\nError message: %2"));
+    OpenPathWithDesktop(*this, folder,
+                        QStringLiteral("Could not open folder: %1 \n\nError message: %2"));
 }
 
 void TQtDesktop::ExploreFile(const QString& path) {

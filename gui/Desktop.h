@@ -81,6 +81,8 @@ QStringList DesktopEntryCommand(const QString& desktopEntryText, const QString& 
 
 // The file URI of a path: its bytes, percent-encoded where a URI needs it.
 QString FileUri(const QString& path);
+// The same for a path's bytes as they are on disk.
+QString FileUriOfBytes(const std::string& path);
 
 // Text that may hold a file name, as a message box shows it: the controls and stray bytes a name
 // may hold are written as C escapes.

@@ -192,7 +192,7 @@ QMimeData* TPathListModel::CopyPaths(const std::vector<int>& rows) const {
         const std::string path = Path(row);
         if (path.empty())
             continue;
-        uris += FileUri(DecodedName(path)).toLatin1() + "\r\n";
+        uris += FileUriOfBytes(path).toLatin1() + "\r\n";
         lines << ClipboardPathText(path);
     }
     auto* data = new QMimeData;
