@@ -70,7 +70,7 @@ TGroupBuilder::TGroupBuilder(const TPendingFiles& pending, const TNameCollator& 
                              int32_t compareMode, const std::atomic<bool>& stopRequested,
                              std::function<void(int32_t)> onJoin)
     : FPending(pending), FCollator(collator), FCompareMode(compareMode),
-      FStopRequested(stopRequested), FOnJoin(std::move(onJoin)) {}
+      FStopRequested(stopRequested), FOnJoin(std::move(onJoin)), FTwoCores(ScanWorkers() > 1) {}
 
 void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
                              std::vector<uint32_t>& classStarts) const {
@@ -95,7 +95,7 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
     auto less = [&](const TNameCollator& collator) {
         return [&](uint32_t a, uint32_t b) { return compare(collator, a, b) < 0; };
     };
-    if (keyCount < ParallelThreshold || ScanWorkers() < 2) {
+    if (keyCount < ParallelThreshold || !FTwoCores) {
         std::sort(keys.begin(), keys.end(), less(FCollator));
     } else {
         // Two halves sorted on two threads, each with a collator of its own, then merged.
@@ -308,7 +308,7 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     std::sort(FStatFiles.begin(), FStatFiles.end());
     FStatuses.assign(FStatFiles.size(), TStatus());
     const auto statCount = static_cast<uint32_t>(FStatFiles.size());
-    if (statCount < ParallelThreshold || ScanWorkers() < 2) {
+    if (statCount < ParallelThreshold || !FTwoCores) {
         ReadStatuses(0, statCount);
     } else {
         const uint32_t middle = statCount / 2;

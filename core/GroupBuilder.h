@@ -57,6 +57,7 @@ class TGroupBuilder {
     int32_t FCompareMode;
     const std::atomic<bool>& FStopRequested;
     std::function<void(int32_t)> FOnJoin;
+    bool FTwoCores; // whether the process may use a second CPU, asked once per grouping
 
     // A file of the class being grouped that is still there: its index in the class, its key,
     // its status and the group it joined.
