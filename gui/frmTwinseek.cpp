@@ -280,15 +280,15 @@ void TfrmTwinseek::SetUpViews() {
     connect(FPathList, &QAbstractItemModel::modelReset, this, &TfrmTwinseek::FitPathColumns);
 
     // Both lists start with their designed columns in full, and share what the window grows by.
-    int fileListWidth = 2 * files->frameWidth() +
-                        files->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, files);
-    for (int column = 0; column < TFileListModel::ColumnCount; ++column)
-        fileListWidth += files->header()->sectionSize(column);
-    fileListWidth = std::max(fileListWidth, Scaled(DesignedFileListWidth));
-    int pathListWidth = 2 * paths->frameWidth() +
-                        paths->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, paths);
-    for (int column = 0; column < TPathListModel::ColumnCount; ++column)
-        pathListWidth += paths->header()->sectionSize(column);
+    auto fullWidth = [](const QTreeView* list) {
+        int width = 2 * list->frameWidth() +
+                    list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+        for (int column = 0; column < list->header()->count(); ++column)
+            width += list->header()->sectionSize(column);
+        return width;
+    };
+    const int fileListWidth = std::max(fullWidth(files), Scaled(DesignedFileListWidth));
+    const int pathListWidth = fullWidth(paths);
     const int windowWidth = std::max(Scaled(DesignedWindowSize.width()),
                                      fileListWidth + FUi->Splitter1->handleWidth() + pathListWidth);
     resize(windowWidth, Scaled(DesignedWindowSize.height()));
