@@ -66,7 +66,7 @@ int OpenDirectory(const std::string& path) {
 
 } // namespace
 
-TGroupBuilder::TGroupBuilder(const TPendingFiles& pending, const TNameCollator& collator,
+TGroupBuilder::TGroupBuilder(TPendingFiles& pending, const TNameCollator& collator,
                              int32_t compareMode, const std::atomic<bool>& stopRequested,
                              std::function<void(int32_t)> onJoin)
     : FPending(pending), FCollator(collator), FCompareMode(compareMode),
@@ -126,7 +126,7 @@ void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
     for (uint32_t i = begin; i < end; ++i) {
         if (Stopped())
             break;
-        const uint32_t file = FStatFiles[i];
+        const uint32_t file = i; // ascending, so the files of one directory stand together
         const uint32_t dir = FPending.DirIndex(file);
         if (dir != openDir) {
             if (dirFd >= 0)
@@ -157,21 +157,13 @@ void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
         close(dirFd);
 }
 
-const TGroupBuilder::TStatus* TGroupBuilder::StatusOf(uint32_t file) const {
-    const auto at = std::lower_bound(FStatFiles.begin(), FStatFiles.end(), file);
-    if (at == FStatFiles.end() || *at != file)
-        return nullptr;
-    const TStatus& status = FStatuses[static_cast<size_t>(at - FStatFiles.begin())];
-    return status.Present ? &status : nullptr;
-}
-
-void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firstPosition,
+void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t firstPosition,
                                std::deque<TResultRow>& result) {
     // files: one class of equal keys, in the order the grouping takes them. Each file's status
     // is looked up once; the buffers serve every class.
     std::vector<TClassFile>& present = FClassFiles;
     present.clear();
-    for (uint32_t i = 0; i < files.size(); ++i)
+    for (uint32_t i = 0; i < count; ++i)
         if (const TStatus* status = StatusOf(files[i]); status != nullptr)
             present.push_back({i, FPending.KeyId(files[i]), status, 0});
     if (present.size() < 2)
@@ -189,7 +181,7 @@ void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firs
                          compareTime ? file.Status->Time : 0u};
     };
 
-    const auto total = static_cast<int64_t>(FPending.Count());
+    const auto total = static_cast<int64_t>(FTotal);
     size_t taken = 0;
     for (; taken < present.size() && !Stopped(); ++taken) {
         TClassFile& file = present[taken];
@@ -252,62 +244,67 @@ void TGroupBuilder::GroupClass(const std::vector<uint32_t>& files, uint32_t firs
             {std::string(FPending.Key(present[firsts[g]].KeyId)), std::move(groups[g])});
 }
 
-std::deque<TResultRow> TGroupBuilder::Build() {
-    std::deque<TResultRow> result;
+void TGroupBuilder::FindSharedClasses(std::vector<TSharedClass>& shared,
+                                      std::vector<uint32_t>& members) const {
     const uint32_t fileCount = FPending.Count();
     const uint32_t keyCount = FPending.KeyCount();
-    if (fileCount == 0 || Stopped())
-        return result;
-
-    // The files of each key, found last first (a counting sort by key).
     std::vector<uint32_t> keyStart(keyCount + 1, 0);
     for (uint32_t f = 0; f < fileCount; ++f)
         ++keyStart[FPending.KeyId(f) + 1];
     for (uint32_t k = 0; k < keyCount; ++k)
         keyStart[k + 1] += keyStart[k];
+
+    std::vector<uint32_t> keys;
+    std::vector<uint32_t> classStarts;
+    SortKeys(keys, classStarts);
+
+    // The files of each key, found last first (a counting sort by key).
     std::vector<uint32_t> byKey(fileCount);
     {
         std::vector<uint32_t> fill(keyStart.begin(), keyStart.end() - 1);
         for (uint32_t f = fileCount; f-- > 0;)
             byKey[fill[FPending.KeyId(f)]++] = f;
     }
-    auto filesOfClass = [&](const std::vector<uint32_t>& keys, uint32_t first, uint32_t last,
-                            std::vector<uint32_t>& files) {
-        files.clear();
-        for (uint32_t k = first; k < last; ++k)
-            files.insert(files.end(), byKey.begin() + keyStart[keys[k]],
-                         byKey.begin() + keyStart[keys[k] + 1]);
-        if (last - first > 1)
-            std::sort(files.begin(), files.end(), std::greater<>());
-    };
-
-    std::vector<uint32_t> keys;
-    std::vector<uint32_t> classStarts;
-    SortKeys(keys, classStarts);
-
-    // Only files whose class holds another file need their status, and only those classes are
-    // grouped; each is remembered with the number of files taken before it.
-    struct TSharedClass {
-        uint32_t Class;
-        uint32_t Position;
-    };
-    std::vector<TSharedClass> shared;
-    std::vector<uint32_t> files;
     uint32_t position = 0;
     for (size_t c = 0; c + 1 < classStarts.size(); ++c) {
         uint32_t count = 0;
         for (uint32_t k = classStarts[c]; k < classStarts[c + 1]; ++k)
             count += keyStart[keys[k] + 1] - keyStart[keys[k]];
         if (count > 1) {
-            shared.push_back({static_cast<uint32_t>(c), position});
-            filesOfClass(keys, classStarts[c], classStarts[c + 1], files);
-            FStatFiles.insert(FStatFiles.end(), files.begin(), files.end());
+            const auto begin = static_cast<uint32_t>(members.size());
+            shared.push_back({begin, position});
+            for (uint32_t k = classStarts[c]; k < classStarts[c + 1]; ++k)
+                members.insert(members.end(), byKey.begin() + keyStart[keys[k]],
+                               byKey.begin() + keyStart[keys[k] + 1]);
+            if (classStarts[c + 1] - classStarts[c] > 1)
+                std::sort(members.begin() + begin, members.end(), std::greater<>());
         }
         position += count;
     }
-    std::sort(FStatFiles.begin(), FStatFiles.end());
-    FStatuses.assign(FStatFiles.size(), TStatus());
-    const auto statCount = static_cast<uint32_t>(FStatFiles.size());
+}
+
+std::deque<TResultRow> TGroupBuilder::Build() {
+    std::deque<TResultRow> result;
+    FTotal = FPending.Count();
+    if (FTotal == 0 || Stopped())
+        return result;
+
+    // Only files whose class holds another file need their status, and only those classes are
+    // grouped. The pending list keeps only those files, which keeps their order.
+    std::vector<TSharedClass> shared;
+    std::vector<uint32_t> members;
+    FindSharedClasses(shared, members);
+    {
+        std::vector<uint32_t> kept(members);
+        std::sort(kept.begin(), kept.end());
+        FPending.KeepOnly(kept);
+        for (uint32_t& file : members)
+            file = static_cast<uint32_t>(std::lower_bound(kept.begin(), kept.end(), file) -
+                                         kept.begin());
+    }
+
+    const uint32_t statCount = FPending.Count();
+    FStatuses.assign(statCount, TStatus());
     if (statCount < ParallelThreshold || !FTwoCores) {
         ReadStatuses(0, statCount);
     } else {
@@ -315,11 +312,11 @@ std::deque<TResultRow> TGroupBuilder::Build() {
         RunOnBothCores([&] { ReadStatuses(0, middle); }, [&] { ReadStatuses(middle, statCount); });
     }
 
-    for (const TSharedClass& group : shared) {
-        if (Stopped())
-            break;
-        filesOfClass(keys, classStarts[group.Class], classStarts[group.Class + 1], files);
-        GroupClass(files, group.Position, result);
+    for (size_t c = 0; c < shared.size() && !Stopped(); ++c) {
+        const uint32_t end =
+            c + 1 < shared.size() ? shared[c + 1].Begin : static_cast<uint32_t>(members.size());
+        GroupClass(members.data() + shared[c].Begin, end - shared[c].Begin, shared[c].Position,
+                   result);
     }
     return result;
 }

@@ -17,11 +17,13 @@
 // with sorting and hashing instead.
 //
 // Sizes and times are read only now, and only for files whose key is not unique; a file that
-// vanished since the walk, or is no regular file any more, is left out.
+// vanished since the walk, or is no regular file any more, is left out. Before reading them,
+// Build keeps only those files in the pending list, so that the names of the others do not stand
+// beside the groups.
 class TGroupBuilder {
   public:
     // onJoin receives the number of files left to check each time a file joins a group.
-    TGroupBuilder(const TPendingFiles& pending, const TNameCollator& collator, int32_t compareMode,
+    TGroupBuilder(TPendingFiles& pending, const TNameCollator& collator, int32_t compareMode,
                   const std::atomic<bool>& stopRequested, std::function<void(int32_t)> onJoin);
 
     // The groups in list order; when a stop ends the grouping early, the groups built so far.
@@ -37,27 +39,39 @@ class TGroupBuilder {
     struct TStatus {
         int64_t Size = 0;
         uint64_t LastWriteTime = 0;
-        uint32_t Time = 0;
         uint64_t Device = 0;
         uint64_t Inode = 0;
+        uint32_t Time = 0;
         bool Present = false;
+    };
+    // A class of equal keys that holds more than one file: where its files begin among the
+    // members, and the number of files of all classes before it.
+    struct TSharedClass {
+        uint32_t Begin;
+        uint32_t Position;
     };
 
     // Sorts the distinct keys and returns them with the positions where each run of keys that
     // the collation holds equal (a class) begins, ending with the number of keys.
     void SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>& classStarts) const;
+    // Finds the classes that hold more than one file, and their files (one class after another,
+    // each found last first) in members.
+    void FindSharedClasses(std::vector<TSharedClass>& shared, std::vector<uint32_t>& members) const;
     void ReadStatuses(uint32_t begin, uint32_t end);
-    const TStatus* StatusOf(uint32_t file) const;
-    void GroupClass(const std::vector<uint32_t>& files, uint32_t firstPosition,
+    const TStatus* StatusOf(uint32_t file) const {
+        return FStatuses[file].Present ? &FStatuses[file] : nullptr;
+    }
+    void GroupClass(const uint32_t* files, uint32_t count, uint32_t firstPosition,
                     std::deque<TResultRow>& result);
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
 
-    const TPendingFiles& FPending;
+    TPendingFiles& FPending;
     const TNameCollator& FCollator;
     int32_t FCompareMode;
     const std::atomic<bool>& FStopRequested;
     std::function<void(int32_t)> FOnJoin;
-    bool FTwoCores; // whether the process may use a second CPU, asked once per grouping
+    bool FTwoCores;      // whether the process may use a second CPU, asked once per grouping
+    uint32_t FTotal = 0; // the files the walk collected
 
     // A file of the class being grouped that is still there: its index in the class, its key,
     // its status and the group it joined.
@@ -71,6 +85,5 @@ class TGroupBuilder {
     std::vector<uint32_t> FClassGroups;     // each group's first file, an index into FClassFiles
     std::vector<uint32_t> FClassGroupSizes; // the files of each group
 
-    std::vector<uint32_t> FStatFiles; // ascending, so the files of one directory stand together
-    std::vector<TStatus> FStatuses;   // parallel to FStatFiles
+    std::vector<TStatus> FStatuses; // one per file the pending list kept
 };

@@ -24,6 +24,11 @@ class TPendingFiles {
 
     // The walk is over: releases what only adding needed.
     void EndCollecting();
+    // After EndCollecting: keeps only the given files (ascending indices), numbered from 0 in
+    // that order, with their names and keys moved together into fresh blocks; their keys and
+    // directories are numbered anew in the order the kept files first use them. Everything else
+    // is released.
+    void KeepOnly(const std::vector<uint32_t>& files);
 
     uint32_t Count() const { return static_cast<uint32_t>(FFiles.size()); }
     std::string_view Name(uint32_t file) const {
@@ -64,15 +69,20 @@ class TPendingFiles {
         uint32_t Length;
     };
 
+    using TBlocks = std::vector<std::unique_ptr<char[]>>;
+
+    static std::string_view Text(const TBlocks& blocks, uint32_t ref, uint32_t length) {
+        return {blocks[ref >> BlockBits].get() + (ref & (BlockSize - 1)), length};
+    }
     std::string_view Text(uint32_t ref, uint32_t length) const {
-        return {FBlocks[ref >> BlockBits].get() + (ref & (BlockSize - 1)), length};
+        return Text(FBlocks, ref, length);
     }
     uint32_t Store(std::string_view text);
     // A key equal to the file's name shares the name's stored bytes.
     uint32_t FindOrAddKey(std::string_view key, bool keyIsName, uint32_t storedName);
     void GrowKeySlots();
 
-    std::vector<std::unique_ptr<char[]>> FBlocks;
+    TBlocks FBlocks;
     size_t FBlockUsed = 0;
     std::vector<TDirRef> FDirs;
     std::vector<TDirId> FDirIds; // parallel to FDirs
