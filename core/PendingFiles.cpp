@@ -39,41 +39,41 @@ void TPendingFiles::EndCollecting() {
 }
 
 void TPendingFiles::KeepOnly(const std::vector<uint32_t>& files) {
-    TBlocks blocks = std::move(FBlocks);
-    std::deque<TFile> oldFiles;
-    std::deque<TKey> oldKeys;
-    oldFiles.swap(FFiles);
-    oldKeys.swap(FKeys);
-    FBlocks.clear();
-    FBlockUsed = 0;
-    std::vector<TDirRef> oldDirs;
-    std::vector<TDirId> oldDirIds;
-    oldDirs.swap(FDirs);
-    oldDirIds.swap(FDirIds);
-    std::vector<uint32_t> newKeyIds(oldKeys.size(), UINT32_MAX);
-    std::vector<uint32_t> newDirs(oldDirs.size(), UINT32_MAX);
-    for (const uint32_t index : files) {
-        const TFile& file = oldFiles[index];
-        // The paths are copied as well: left where the walk's thread put them, they would keep
-        // most of its released pages in use.
-        uint32_t& dir = newDirs[file.Dir];
-        if (dir == UINT32_MAX)
-            dir = AddDir(*oldDirs[file.Dir], oldDirIds[file.Dir].Device, oldDirIds[file.Dir].Inode);
-        const std::string_view name = Text(blocks, file.Name, file.NameLength);
-        const uint32_t storedName = Store(name);
-        uint32_t& keyId = newKeyIds[file.Key];
-        if (keyId == UINT32_MAX) {
-            const TKey& key = oldKeys[file.Key];
-            const std::string_view text = Text(blocks, key.Text, key.Length);
-            FKeys.push_back({text == name ? storedName : Store(text), key.Length});
-            keyId = static_cast<uint32_t>(FKeys.size() - 1);
+    {
+        // The old lists end with this block, before their memory is handed back below.
+        const TBlocks blocks = std::move(FBlocks);
+        const std::deque<TFile> oldFiles = std::move(FFiles);
+        const std::deque<TKey> oldKeys = std::move(FKeys);
+        const std::vector<TDirRef> oldDirs = std::move(FDirs);
+        const std::vector<TDirId> oldDirIds = std::move(FDirIds);
+        FBlocks.clear();
+        FFiles.clear();
+        FKeys.clear();
+        FDirs.clear();
+        FDirIds.clear();
+        FBlockUsed = 0;
+        std::vector<uint32_t> newKeyIds(oldKeys.size(), UINT32_MAX);
+        std::vector<uint32_t> newDirs(oldDirs.size(), UINT32_MAX);
+        for (const uint32_t index : files) {
+            const TFile& file = oldFiles[index];
+            // The paths are copied as well: left where the walk's thread put them, they would
+            // keep most of its released pages in use.
+            uint32_t& dir = newDirs[file.Dir];
+            if (dir == UINT32_MAX)
+                dir = AddDir(*oldDirs[file.Dir], oldDirIds[file.Dir].Device,
+                             oldDirIds[file.Dir].Inode);
+            const std::string_view name = Text(blocks, file.Name, file.NameLength);
+            const uint32_t storedName = Store(name);
+            uint32_t& keyId = newKeyIds[file.Key];
+            if (keyId == UINT32_MAX) {
+                const TKey& key = oldKeys[file.Key];
+                const std::string_view text = Text(blocks, key.Text, key.Length);
+                FKeys.push_back({text == name ? storedName : Store(text), key.Length});
+                keyId = static_cast<uint32_t>(FKeys.size() - 1);
+            }
+            FFiles.push_back({storedName, dir, keyId, file.NameLength});
         }
-        FFiles.push_back({storedName, dir, keyId, file.NameLength});
     }
-    blocks.clear();
-    oldDirs = {};
-    oldFiles = {};
-    oldKeys = {};
     // What was released is handed back to the system: much of it lies in the heap of the thread
     // that built the keys, which nothing allocated later draws from.
     malloc_trim(0);
