@@ -10,6 +10,7 @@
 #include "ScanWorkers.h"
 
 #include <algorithm>
+#include <malloc.h>
 #include <new>
 
 namespace {
@@ -51,7 +52,14 @@ class TCollector : public TWalkSink {
 } // namespace
 
 TScanThread::TScanThread(TScanListener& listener)
-    : FListener(listener), FThread([this] { Execute(); }) {}
+    : FListener(listener), FThread([this] { Execute(); }) {
+    // A scan's large blocks (the name blocks, the tables of files and keys) come straight from
+    // the system and go back to it when freed. Left to itself, glibc raises this threshold to
+    // the size of the first such block that is freed, carves the later ones from a thread's
+    // heap, and a few small allocations beside them then keep their pages: how much memory a
+    // scan holds would depend on which of its threads freed what first.
+    mallopt(M_MMAP_THRESHOLD, LargeBlockSize);
+}
 
 TScanThread::~TScanThread() {
     FStopRequested = true;

@@ -55,6 +55,9 @@ class TScanThread {
     TScanResult TakeResult() { return std::exchange(FResult, {}); }
 
   private:
+    // Allocations of at least this many bytes are mapped on their own.
+    static constexpr int LargeBlockSize = 512 << 10;
+
     void Execute();
     // The files read, or 0 after a stop during the walk. Scan directories that cannot be opened
     // are added to the result's root failures.
