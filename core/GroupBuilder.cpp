@@ -158,10 +158,10 @@ void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
 }
 
 void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t firstPosition,
-                               std::deque<TResultRow>& result) {
+                               TGrouping& grouping) const {
     // files: one class of equal keys, in the order the grouping takes them. Each file's status
     // is looked up once; the buffers serve every class.
-    std::vector<TClassFile>& present = FClassFiles;
+    std::vector<TClassFile>& present = grouping.ClassFiles;
     present.clear();
     for (uint32_t i = 0; i < count; ++i)
         if (const TStatus* status = StatusOf(files[i]); status != nullptr)
@@ -171,7 +171,7 @@ void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t f
 
     // First each file is given its group, then each group is built at its final size. A group
     // is known by its first file (an index into present).
-    std::vector<uint32_t>& firsts = FClassGroups; // in the order the groups were created
+    std::vector<uint32_t>& firsts = grouping.ClassGroups; // in the order the groups were created
     firsts.clear();
     std::unordered_map<TMatchKey, uint32_t, TMatchKeyHash> index;
     const bool compareSize = ComparesSize(FCompareMode);
@@ -208,7 +208,7 @@ void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t f
 
         file.Group = found;
         if (found < firsts.size()) {
-            FOnJoin(static_cast<int32_t>(total - (firstPosition + file.Index) - 1));
+            grouping.OnJoin(static_cast<int32_t>(total - (firstPosition + file.Index) - 1));
         } else {
             if (!index.empty())
                 index.emplace(matchKey(file), found);
@@ -217,7 +217,7 @@ void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t f
     }
 
     // The groups newest first, each with its files in the order they were taken.
-    std::vector<uint32_t>& sizes = FClassGroupSizes;
+    std::vector<uint32_t>& sizes = grouping.ClassGroupSizes;
     sizes.assign(firsts.size(), 0);
     for (size_t p = 0; p < taken; ++p)
         ++sizes[present[p].Group];
@@ -240,7 +240,7 @@ void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t f
         groups[member.Group]->Add(std::move(info));
     }
     for (size_t g = groups.size(); g-- > 0;)
-        result.push_back(
+        grouping.Rows.push_back(
             {std::string(FPending.Key(present[firsts[g]].KeyId)), std::move(groups[g])});
 }
 
@@ -312,11 +312,46 @@ std::deque<TResultRow> TGroupBuilder::Build() {
         RunOnBothCores([&] { ReadStatuses(0, middle); }, [&] { ReadStatuses(middle, statCount); });
     }
 
-    for (size_t c = 0; c < shared.size() && !Stopped(); ++c) {
-        const uint32_t end =
-            c + 1 < shared.size() ? shared[c + 1].Begin : static_cast<uint32_t>(members.size());
-        GroupClass(members.data() + shared[c].Begin, end - shared[c].Begin, shared[c].Position,
-                   result);
+    TGrouping first;
+    first.OnJoin = FOnJoin;
+    if (members.size() < ParallelThreshold || !FTwoCores) {
+        GroupClasses(shared, members, 0, shared.size(), first);
+        return std::move(first.Rows);
     }
-    return result;
+    // The classes in two runs of about as many files, one on each core. The second run's
+    // messages wait until the first run's are sent, so that they come in the same order.
+    const auto middle = static_cast<size_t>(
+        std::lower_bound(shared.begin(), shared.end(), members.size() / 2,
+                         [](const TSharedClass& c, size_t begin) { return c.Begin < begin; }) -
+        shared.begin());
+    std::vector<int32_t> held;
+    TGrouping second;
+    second.OnJoin = [&held](int32_t left) { held.push_back(left); };
+    bool firstDone = false;
+    RunOnBothCores([&] { firstDone = GroupClasses(shared, members, 0, middle, first); },
+                   [&] { GroupClasses(shared, members, middle, shared.size(), second); });
+    if (!firstDone)
+        return std::move(first.Rows); // stopped: the groups built so far are the first run's
+    for (const int32_t left : held) {
+        if (Stopped())
+            break;
+        FOnJoin(left);
+    }
+    for (TResultRow& row : second.Rows)
+        first.Rows.push_back(std::move(row));
+    return std::move(first.Rows);
+}
+
+bool TGroupBuilder::GroupClasses(const std::vector<TSharedClass>& shared,
+                                 const std::vector<uint32_t>& members, size_t begin, size_t end,
+                                 TGrouping& grouping) const {
+    for (size_t c = begin; c < end; ++c) {
+        if (Stopped())
+            return false;
+        const uint32_t next =
+            c + 1 < shared.size() ? shared[c + 1].Begin : static_cast<uint32_t>(members.size());
+        GroupClass(members.data() + shared[c].Begin, next - shared[c].Begin, shared[c].Position,
+                   grouping);
+    }
+    return !Stopped();
 }

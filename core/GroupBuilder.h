@@ -61,8 +61,28 @@ class TGroupBuilder {
     const TStatus* StatusOf(uint32_t file) const {
         return FStatuses[file].Present ? &FStatuses[file] : nullptr;
     }
+    // A file of the class being grouped that is still there: its index in the class, its key,
+    // its status and the group it joined.
+    struct TClassFile {
+        uint32_t Index;
+        uint32_t KeyId;
+        const TStatus* Status;
+        uint32_t Group;
+    };
+    // What grouping one class after another needs, kept from class to class: one per thread.
+    struct TGrouping {
+        std::deque<TResultRow> Rows;
+        std::function<void(int32_t)> OnJoin;
+        std::vector<TClassFile> ClassFiles;
+        std::vector<uint32_t> ClassGroups;     // each group's first file, an index into ClassFiles
+        std::vector<uint32_t> ClassGroupSizes; // the files of each group
+    };
+
+    // Groups the shared classes [begin, end); false when a stop cut it short.
+    bool GroupClasses(const std::vector<TSharedClass>& shared, const std::vector<uint32_t>& members,
+                      size_t begin, size_t end, TGrouping& grouping) const;
     void GroupClass(const uint32_t* files, uint32_t count, uint32_t firstPosition,
-                    std::deque<TResultRow>& result);
+                    TGrouping& grouping) const;
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
 
     TPendingFiles& FPending;
@@ -72,18 +92,6 @@ class TGroupBuilder {
     std::function<void(int32_t)> FOnJoin;
     bool FTwoCores;      // whether the process may use a second CPU, asked once per grouping
     uint32_t FTotal = 0; // the files the walk collected
-
-    // A file of the class being grouped that is still there: its index in the class, its key,
-    // its status and the group it joined.
-    struct TClassFile {
-        uint32_t Index;
-        uint32_t KeyId;
-        const TStatus* Status;
-        uint32_t Group;
-    };
-    std::vector<TClassFile> FClassFiles;
-    std::vector<uint32_t> FClassGroups;     // each group's first file, an index into FClassFiles
-    std::vector<uint32_t> FClassGroupSizes; // the files of each group
 
     std::vector<TStatus> FStatuses; // one per file the pending list kept
 };

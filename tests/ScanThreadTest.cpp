@@ -309,6 +309,35 @@ struct TTwoWorkers {
     ~TTwoWorkers() { SetScanWorkers(TestScanWorkers()); }
 };
 
+TEST(ScanThreadTest, AStopDuringAGroupingSharedByTwoCoresKeepsOnlyTheGroupsBuiltBeforeIt) {
+    // Enough names for the grouping to take its classes in two runs, one per core: a stop in
+    // the first run must not leave the second run's groups behind a gap.
+    const TTwoWorkers twoWorkers;
+    constexpr int Names = 10500;
+    TTestTree tree;
+    for (int i = 0; i < Names; ++i) {
+        const std::string name = std::to_string(100000 + i) + ".txt";
+        tree.File("a/" + name);
+        tree.File("b/" + name);
+    }
+    TScan scan;
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    const TStrings full = scan.Result(tree);
+    ASSERT_EQ(full.size(), size_t{Names});
+
+    int joins = 0; // touched by the scan thread only
+    scan.Listener.OnMessage = [&](const TRecordedMessage& message) {
+        if (message.Message == WM_SCAN_CHECK && message.First != 0 && ++joins == 100)
+            scan.Thread.StopScan();
+    };
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    const TStrings kept = scan.Result(tree);
+    ASSERT_FALSE(kept.empty());
+    ASSERT_LT(kept.size(), full.size() / 2);
+    EXPECT_EQ(kept,
+              TStrings(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(kept.size())));
+}
+
 TEST(ScanThreadTest, StopWhileReadingSizesAndTimesEndsWithoutGroups) {
     const TTwoWorkers twoWorkers;
     // A few files on one thread; and enough files that the statuses are read on two threads,
