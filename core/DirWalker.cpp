@@ -1,32 +1,15 @@
 #include "DirWalker.h"
 
+#include "ScanWorkers.h"
 #include "Trash.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-
-namespace {
-
-struct TLinuxDirent64 {
-    ino64_t d_ino;
-    off64_t d_off;
-    unsigned short d_reclen;
-    unsigned char d_type;
-    char d_name[1];
-};
-
-bool IsDotOrDotDot(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-} // namespace
 
 TDirWalker::TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string> excludeDirs,
                        const std::atomic<bool>& stopRequested, TWalkSink& sink)
@@ -38,6 +21,12 @@ TDirWalker::TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string
         FHaveHomeTrash = true;
         FHomeTrash = {info.st_dev, info.st_ino};
     }
+    if (ScanWorkers() > 1)
+        FAhead = std::make_unique<TDirReadAhead>(
+            FStopRequested, [this](const std::string& path) { return !IsExcluded(path); },
+            [this](std::string_view name, const struct stat& status) {
+                return !IsTrash(name, status.st_dev, status.st_ino);
+            });
 }
 
 bool TDirWalker::IsTrash(std::string_view name, dev_t dev, ino_t ino) const {
@@ -57,10 +46,10 @@ bool TDirWalker::IsExcluded(const std::string& path) const {
 }
 
 void TDirWalker::CollectFiles(const TFrame& frame, const std::string& dir,
-                              const TListing& listing) {
+                              const TDirListing& listing) {
     // Masks are applied one after another, as a search per mask would find the files; a file
     // that a second mask matches as well is not collected again.
-    const std::vector<TEntry>& entries = listing.Entries;
+    const std::vector<TDirListing::TEntry>& entries = listing.Entries;
     std::vector<bool> taken(entries.size(), false);
     bool begun = false;
     uint32_t dirIndex = 0;
@@ -83,42 +72,31 @@ void TDirWalker::CollectFiles(const TFrame& frame, const std::string& dir,
 
 void TDirWalker::ReadDirectory(const TFrame& frame, const std::string& dir,
                                std::vector<std::string>& subdirs) {
-    const int fd = frame.Fd;
-    TListing& listing = FListing;
-    listing.Names.clear();
-    listing.Entries.clear();
-    alignas(8) char buffer[32768];
-    for (;;) {
-        const long count = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
-        if (count <= 0)
-            break; // end of the directory, or a read error: what was read so far counts
-        for (long offset = 0; offset < count;) {
-            const auto* entry = reinterpret_cast<const TLinuxDirent64*>(buffer + offset);
-            offset += entry->d_reclen;
-            if (IsDotOrDotDot(entry->d_name))
-                continue;
-            unsigned char type = entry->d_type;
-            if (type == DT_UNKNOWN) {
-                struct stat info {};
-                if (fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue; // vanished since the listing
-                type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
-            }
-            if (type != DT_REG && type != DT_DIR)
-                continue;
-            const std::string_view name(entry->d_name);
-            listing.Entries.push_back({static_cast<uint32_t>(listing.Names.size()),
-                                       static_cast<uint32_t>(name.size()), type == DT_REG});
-            listing.Names.append(name);
-        }
-    }
-    std::sort(listing.Entries.begin(), listing.Entries.end(),
-              [&](const TEntry& a, const TEntry& b) { return listing.Name(a) < listing.Name(b); });
+    FListing.Read(frame.Fd);
+    TakeListing(frame, dir, FListing, subdirs);
+}
 
+void TDirWalker::TakeListing(const TFrame& frame, const std::string& dir,
+                             const TDirListing& listing, std::vector<std::string>& subdirs) {
     CollectFiles(frame, dir, listing);
-    for (const TEntry& entry : listing.Entries)
+    for (const TDirListing::TEntry& entry : listing.Entries)
         if (!entry.IsFile)
             subdirs.emplace_back(listing.Name(entry));
+}
+
+void TDirWalker::Offer(TFrame& frame, const std::string& dir) {
+    if (FAhead != nullptr && frame.Subdirs.size() > 1 && frame.Fd >= 0 && !Stopped())
+        frame.Ahead = FAhead->Offer(frame.Fd, frame.Device, dir, frame.Subdirs);
+}
+
+void TDirWalker::CloseLevel(TFrame& frame) {
+    if (frame.Ahead != nullptr) {
+        FAhead->Release(*frame.Ahead);
+        frame.Ahead.reset();
+    }
+    if (frame.Fd >= 0)
+        close(frame.Fd);
+    frame.Fd = -1;
 }
 
 bool TDirWalker::Reopen(std::vector<TFrame>& stack, const std::string& path) const {
@@ -171,21 +149,21 @@ int TDirWalker::ScanRoot(const std::string& root) {
     std::vector<TFrame> stack;
     // A failure that ends the walk early (no memory, too many names) leaves no level open.
     struct TOpenLevels {
+        TDirWalker& Walker;
         std::vector<TFrame>& Frames;
         ~TOpenLevels() {
-            for (const TFrame& frame : Frames)
-                if (frame.Fd >= 0)
-                    close(frame.Fd);
+            for (TFrame& frame : Frames)
+                Walker.CloseLevel(frame);
         }
-    } openLevels{stack};
+    } openLevels{*this, stack};
     stack.push_back({rootFd, info.st_dev, info.st_ino, path.size(), {}, 0});
     ReadDirectory(stack.back(), path, stack.back().Subdirs);
+    Offer(stack.back(), path);
 
     while (!stack.empty()) {
         TFrame& top = stack.back();
         if (Stopped() || top.Next == top.Subdirs.size()) {
-            if (top.Fd >= 0)
-                close(top.Fd);
+            CloseLevel(top);
             stack.pop_back();
             continue;
         }
@@ -193,12 +171,15 @@ int TDirWalker::ScanRoot(const std::string& root) {
             top.Next = top.Subdirs.size(); // replaced or gone since it was listed
             continue;
         }
-        const std::string& name = top.Subdirs[top.Next++];
+        const size_t index = top.Next++;
+        const std::string& name = top.Subdirs[index];
         path.resize(top.PathLength);
         path += name; // compared with the exclude list without its trailing "/"
         if (IsExcluded(path))
             continue;
 
+        if (top.Ahead != nullptr)
+            FAhead->Entering(*top.Ahead, index);
         const int fd =
             openat(top.Fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         struct stat sub {};
@@ -219,14 +200,13 @@ int TDirWalker::ScanRoot(const std::string& root) {
             continue; // counted, but it cannot be read
         path += '/';
         stack.push_back({fd, sub.st_dev, sub.st_ino, path.size(), {}, 0});
-        if (stack.size() > OpenLevels + 1) {
-            // The level that leaves the newest ones gives its descriptor back.
-            TFrame& oldest = stack[stack.size() - 1 - OpenLevels];
-            if (oldest.Fd >= 0)
-                close(oldest.Fd);
-            oldest.Fd = -1;
-        }
-        ReadDirectory(stack.back(), path, stack.back().Subdirs);
+        if (stack.size() > OpenLevels + 1) // the level that leaves the newest ones
+            CloseLevel(stack[stack.size() - 1 - OpenLevels]);
+        if (FAhead != nullptr && FAhead->TakeListing(sub, FListing))
+            TakeListing(stack.back(), path, FListing, stack.back().Subdirs);
+        else
+            ReadDirectory(stack.back(), path, stack.back().Subdirs);
+        Offer(stack.back(), path);
     }
     return 0;
 }

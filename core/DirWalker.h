@@ -1,10 +1,13 @@
 #pragma once
 
+#include "DirListing.h"
+#include "DirReadAhead.h"
 #include "VirtualFileSystems.h"
 #include "WildcardMask.h"
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -34,6 +37,10 @@ class TWalkSink {
 // still open, when the walk comes back to it for its next subdirectory; if that no longer reaches
 // the directory the walk listed (same device and inode), its remaining subdirectories are passed
 // by, as if it had vanished.
+//
+// With a second CPU, a thread beside the walk opens and lists the next subdirectories of the
+// levels the walk is below (TDirReadAhead); the walk takes them in its order and makes every
+// decision itself, so what it reports is the same.
 class TDirWalker {
   public:
     TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string> excludeDirs,
@@ -48,19 +55,6 @@ class TDirWalker {
     int DirectoriesRead() const { return FDirectoriesRead; }
 
   private:
-    // The entries of one directory: names side by side in one buffer.
-    struct TEntry {
-        uint32_t Offset;
-        uint32_t Length;
-        bool IsFile;
-    };
-    struct TListing {
-        std::string Names;
-        std::vector<TEntry> Entries;
-        std::string_view Name(const TEntry& entry) const {
-            return std::string_view(Names).substr(entry.Offset, entry.Length);
-        }
-    };
     struct TDevIno {
         dev_t Dev;
         ino_t Ino;
@@ -79,6 +73,8 @@ class TDirWalker {
         size_t PathLength; // of the directory's path with its trailing "/"
         std::vector<std::string> Subdirs;
         size_t Next = 0;
+        // Its subdirectories as offered to the read-ahead, while it keeps its descriptor.
+        std::unique_ptr<TDirReadAhead::TGroup> Ahead = nullptr;
     };
 
     // Levels below the scan directory that keep their descriptor.
@@ -86,7 +82,14 @@ class TDirWalker {
 
     void ReadDirectory(const TFrame& frame, const std::string& dir,
                        std::vector<std::string>& subdirs);
-    void CollectFiles(const TFrame& frame, const std::string& dir, const TListing& listing);
+    // Collects the files of a directory's listing and keeps its subdirectories.
+    void TakeListing(const TFrame& frame, const std::string& dir, const TDirListing& listing,
+                     std::vector<std::string>& subdirs);
+    void CollectFiles(const TFrame& frame, const std::string& dir, const TDirListing& listing);
+    // Offers the subdirectories after the first (which the walk enters next) to the read-ahead.
+    void Offer(TFrame& frame, const std::string& dir);
+    // The level gives its descriptor back, after the read-ahead is done with it.
+    void CloseLevel(TFrame& frame);
     // Opens the newest level again; false when its path no longer leads to it.
     bool Reopen(std::vector<TFrame>& stack, const std::string& path) const;
     bool IsTrash(std::string_view name, dev_t dev, ino_t ino) const;
@@ -101,6 +104,8 @@ class TDirWalker {
     std::unordered_set<TDevIno, TDevInoHash> FWalked;
     bool FHaveHomeTrash = false;
     TDevIno FHomeTrash{};
-    TListing FListing; // reused for every directory
+    TDirListing FListing; // reused for every directory the walk lists itself
     int FDirectoriesRead = 0;
+    // Opens and lists upcoming subdirectories beside the walk when a second CPU may be used.
+    std::unique_ptr<TDirReadAhead> FAhead;
 };

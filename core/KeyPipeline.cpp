@@ -85,17 +85,38 @@ void TKeyPipeline::Finish() {
 void TKeyPipeline::Store(const TBatch& batch) {
     if (StoreHook != nullptr)
         StoreHook();
+    // All keys of the batch first, so that each key's slot in the key table can be fetched from
+    // memory a few files before it is looked up.
+    std::string& keys = FKeys;
+    std::vector<TKeyRef>& refs = FKeyRefs;
+    keys.clear();
+    refs.clear();
     std::string key; // reused for every file
-    size_t nextDirId = 0;
     for (const TItem& item : batch.Items) {
+        if (item.Dir == NewDirectory) {
+            refs.push_back({0, 0, 0});
+            continue;
+        }
+        FNameKeys.NameKey(std::string_view(batch.Texts.data() + item.Offset, item.Length), key);
+        refs.push_back({static_cast<uint32_t>(keys.size()), static_cast<uint32_t>(key.size()),
+                        TPendingFiles::KeyHash(key)});
+        keys += key;
+    }
+    constexpr size_t Ahead = 8;
+    size_t nextDirId = 0;
+    for (size_t i = 0; i < batch.Items.size(); ++i) {
+        if (i + Ahead < refs.size())
+            FPending.PrefetchKey(refs[i + Ahead].Hash);
+        const TItem& item = batch.Items[i];
         const std::string_view text(batch.Texts.data() + item.Offset, item.Length);
         if (item.Dir == NewDirectory) {
             const TDirId& id = batch.DirIds[nextDirId++];
             FPending.AddDir(std::string(text), id.Device, id.Inode);
             continue;
         }
-        FNameKeys.NameKey(text, key);
-        FPending.Add(item.Dir, text, key);
+        const TKeyRef& ref = refs[i];
+        FPending.Add(item.Dir, text, std::string_view(keys).substr(ref.Offset, ref.Length),
+                     ref.Hash);
     }
 }
 

@@ -62,6 +62,12 @@ class TKeyPipeline : public TWalkSink {
         }
     };
     static constexpr uint32_t NewDirectory = UINT32_MAX;
+    // A batch item's key among the keys of the batch being stored, with its hash.
+    struct TKeyRef {
+        uint32_t Offset;
+        uint32_t Length;
+        uint32_t Hash;
+    };
 
     void Append(uint32_t dir, std::string_view text);
     void HandOver();
@@ -75,6 +81,8 @@ class TKeyPipeline : public TWalkSink {
     uint32_t FDirectories = 0; // numbered as the pending list numbers them
     uint32_t FFiles = 0;
     std::unique_ptr<TBatch> FFilling;
+    std::string FKeys;             // the keys of the batch being stored, on the second thread
+    std::vector<TKeyRef> FKeyRefs; // one per item of that batch
 
     std::mutex FMutex;
     std::condition_variable FChanged;

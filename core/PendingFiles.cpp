@@ -4,20 +4,6 @@
 #include <malloc.h>
 #include <stdexcept>
 
-namespace {
-
-uint32_t HashText(std::string_view text) {
-    // FNV-1a: short file names, no need for more.
-    uint32_t hash = 2166136261u;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return hash;
-}
-
-} // namespace
-
 TPendingFiles::TPendingFiles() {
     FKeySlots.assign(1024, 0);
 }
@@ -100,17 +86,27 @@ uint32_t TPendingFiles::AddDir(std::string dir, uint64_t device, uint64_t inode)
     return static_cast<uint32_t>(FDirs.size() - 1);
 }
 
-void TPendingFiles::Add(uint32_t dir, std::string_view name, std::string_view key) {
+uint32_t TPendingFiles::KeyHash(std::string_view key) {
+    // FNV-1a: short file names, no need for more.
+    uint32_t hash = 2166136261u;
+    for (char c : key) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+void TPendingFiles::Add(uint32_t dir, std::string_view name, std::string_view key, uint32_t hash) {
     // Longer names than any file system allows cannot come from a directory listing.
     if (name.size() > MaxTextLength || key.size() > MaxTextLength)
         return;
     const uint32_t storedName = Store(name);
-    const uint32_t keyId = FindOrAddKey(key, key == name, storedName);
+    const uint32_t keyId = FindOrAddKey(key, hash, key == name, storedName);
     FFiles.push_back({storedName, dir, keyId, static_cast<uint16_t>(name.size())});
 }
 
-uint32_t TPendingFiles::FindOrAddKey(std::string_view key, bool keyIsName, uint32_t storedName) {
-    const uint32_t hash = HashText(key);
+uint32_t TPendingFiles::FindOrAddKey(std::string_view key, uint32_t hash, bool keyIsName,
+                                     uint32_t storedName) {
     const size_t mask = FKeySlots.size() - 1;
     size_t slot = hash & mask;
     while (FKeySlots[slot] != 0) {

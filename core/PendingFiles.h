@@ -19,7 +19,17 @@ class TPendingFiles {
     // Registers a directory (ending in "/") with the device and inode the walk saw, and returns
     // its index.
     uint32_t AddDir(std::string dir, uint64_t device, uint64_t inode);
-    void Add(uint32_t dir, std::string_view name, std::string_view key);
+    void Add(uint32_t dir, std::string_view name, std::string_view key) {
+        Add(dir, name, key, KeyHash(key));
+    }
+    // The same with the key's hash known (KeyHash): a caller that adds many files hashes the
+    // next keys first and calls PrefetchKey for them, so that looking a key up does not wait for
+    // memory.
+    void Add(uint32_t dir, std::string_view name, std::string_view key, uint32_t hash);
+    static uint32_t KeyHash(std::string_view key);
+    void PrefetchKey(uint32_t hash) const {
+        __builtin_prefetch(&FKeySlots[hash & (FKeySlots.size() - 1)]);
+    }
     void Clear();
 
     // The walk is over: releases what only adding needed.
@@ -79,7 +89,7 @@ class TPendingFiles {
     }
     uint32_t Store(std::string_view text);
     // A key equal to the file's name shares the name's stored bytes.
-    uint32_t FindOrAddKey(std::string_view key, bool keyIsName, uint32_t storedName);
+    uint32_t FindOrAddKey(std::string_view key, uint32_t hash, bool keyIsName, uint32_t storedName);
     void GrowKeySlots();
 
     TBlocks FBlocks;

@@ -1,19 +1,25 @@
 #include "DirWalker.h"
+#include "DirReadAhead.h"
 #include "ForkedChild.h"
 #include "RecordingListener.h"
 #include "ScanFixture.h"
 #include "ScanThread.h"
+#include "ScanWorkers.h"
 #include "TestTree.h"
 #include "VirtualFileSystems.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <linux/capability.h>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -356,6 +362,48 @@ TEST(DirWalkerTest, EntriesThatVanishAfterTheListingContributeNothing) {
     };
     ASSERT_TRUE(RunScan(scan, dups.Root()));
     EXPECT_EQ(scan.Result(dups), TStrings{"x.txt: c/x.txt, b/x.txt"});
+}
+
+// The directories the read-ahead has listed, as its hook reports them.
+std::mutex ListedMutex;
+std::condition_variable ListedChanged;
+TStrings Listed;
+
+void RecordListed(const std::string& path) {
+    std::lock_guard<std::mutex> lock(ListedMutex);
+    Listed.push_back(path);
+    ListedChanged.notify_all();
+}
+
+TEST(DirWalkerTest, ADirectoryChangedAfterItWasReadAheadIsListedAgain) {
+    // With a second worker "b" is listed beside the walk while the walk is in "a"; a file made
+    // in "b" after that is found all the same.
+    TTestTree tree{{"a/x.txt"}, {"b/y.txt"}};
+    const std::string b = tree / "b";
+    TDirReadAhead::ListedHook = RecordListed;
+    const TWalk walk = Walk(tree, {tree.Root()}, {"*.*"}, {}, [&](const std::string& file) {
+        if (file != "a/x.txt")
+            return;
+        if (ScanWorkers() > 1) {
+            std::unique_lock<std::mutex> lock(ListedMutex);
+            ASSERT_TRUE(ListedChanged.wait_for(lock, std::chrono::seconds(30), [&] {
+                return std::find(Listed.begin(), Listed.end(), b + "/") != Listed.end();
+            }));
+        }
+        struct stat before {};
+        ASSERT_EQ(stat(b.c_str(), &before), 0);
+        // A change within one tick of the file system's clock can leave the directory's times
+        // as they were; it is made again until they show it.
+        struct stat after {};
+        do {
+            tree.Remove("b/z.txt");
+            tree.File("b/z.txt");
+            ASSERT_EQ(stat(b.c_str(), &after), 0);
+        } while (after.st_ctim.tv_sec == before.st_ctim.tv_sec &&
+                 after.st_ctim.tv_nsec == before.st_ctim.tv_nsec);
+    });
+    TDirReadAhead::ListedHook = nullptr;
+    EXPECT_EQ(walk.Files, (TStrings{"a/x.txt", "b/y.txt", "b/z.txt"}));
 }
 
 TEST(DirWalkerTest, DoesNotEnterVirtualFileSystems) {
