@@ -1,5 +1,6 @@
 #include "DisplayText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -93,7 +94,8 @@ std::string DisplayText(std::string_view bytes) {
 }
 
 std::string ReportText(std::string_view bytes) {
-    if (bytes.find_first_of("\r\n") == std::string_view::npos)
+    // A loop of its own: find_first_of looks each byte up in the set with a call of its own.
+    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }))
         return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
