@@ -80,10 +80,12 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
     // without looking at the texts.
     std::vector<TNameCollator::TAsciiPrefix> prefixes(keyCount);
     std::vector<uint8_t> hasPrefix(keyCount);
-    for (uint32_t k = 0; k < keyCount; ++k) {
-        keys[k] = k;
-        hasPrefix[k] = FCollator.AsciiPrefix(FPending.Key(k), prefixes[k]) ? 1 : 0;
-    }
+    auto prepare = [&](const TNameCollator& collator, uint32_t begin, uint32_t end) {
+        for (uint32_t k = begin; k < end; ++k) {
+            keys[k] = k;
+            hasPrefix[k] = collator.AsciiPrefix(FPending.Key(k), prefixes[k]) ? 1 : 0;
+        }
+    };
     auto compare = [&](const TNameCollator& collator, uint32_t a, uint32_t b) {
         if (hasPrefix[a] != 0 && hasPrefix[b] != 0) {
             if (!(prefixes[a] == prefixes[b]))
@@ -95,22 +97,40 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
     auto less = [&](const TNameCollator& collator) {
         return [&](uint32_t a, uint32_t b) { return compare(collator, a, b) < 0; };
     };
+    // Where a key compares equal to the one before it in key order, its class goes on.
+    std::vector<uint8_t> goesOn(keyCount, 0);
+    auto markClasses = [&](const TNameCollator& collator, uint32_t begin, uint32_t end) {
+        for (uint32_t i = std::max(begin, 1u); i < end; ++i)
+            goesOn[i] = compare(collator, keys[i - 1], keys[i]) == 0 ? 1 : 0;
+    };
     if (keyCount < ParallelThreshold || !FTwoCores) {
+        prepare(FCollator, 0, keyCount);
         std::sort(keys.begin(), keys.end(), less(FCollator));
+        markClasses(FCollator, 0, keyCount);
     } else {
-        // Two halves sorted on two threads, each with a collator of its own, then merged.
-        const auto middle = static_cast<std::ptrdiff_t>(keyCount / 2);
+        // Two halves sorted on two threads, each with a collator of its own, then merged; the
+        // classes are told apart on both threads again.
+        const uint32_t middle = keyCount / 2;
+        const auto half = keys.begin() + middle;
         const TNameCollator second(FCollator);
-        RunOnBothCores([&] { std::sort(keys.begin(), keys.begin() + middle, less(FCollator)); },
-                       [&] { std::sort(keys.begin() + middle, keys.end(), less(second)); });
-        std::inplace_merge(keys.begin(), keys.begin() + middle, keys.end(), less(FCollator));
+        RunOnBothCores(
+            [&] {
+                prepare(FCollator, 0, middle);
+                std::sort(keys.begin(), half, less(FCollator));
+            },
+            [&] {
+                prepare(second, middle, keyCount);
+                std::sort(half, keys.end(), less(second));
+            });
+        std::inplace_merge(keys.begin(), half, keys.end(), less(FCollator));
+        RunOnBothCores([&] { markClasses(FCollator, 0, middle); },
+                       [&] { markClasses(second, middle, keyCount); });
     }
 
     classStarts.clear();
-    for (uint32_t i = 0; i < keyCount; ++i) {
-        if (i == 0 || compare(FCollator, keys[classStarts.back()], keys[i]) != 0)
+    for (uint32_t i = 0; i < keyCount; ++i)
+        if (goesOn[i] == 0)
             classStarts.push_back(i);
-    }
     classStarts.push_back(keyCount);
 }
 
@@ -295,12 +315,21 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     std::vector<uint32_t> members;
     FindSharedClasses(shared, members);
     {
-        std::vector<uint32_t> kept(members);
-        std::sort(kept.begin(), kept.end());
+        // The files kept, in their order, and the number each member gets among them.
+        std::vector<uint32_t> number(FTotal, 0);
+        for (const uint32_t file : members)
+            number[file] = 1;
+        std::vector<uint32_t> kept;
+        kept.reserve(members.size());
+        for (uint32_t file = 0; file < FTotal; ++file) {
+            if (number[file] != 0) {
+                number[file] = static_cast<uint32_t>(kept.size());
+                kept.push_back(file);
+            }
+        }
         FPending.KeepOnly(kept);
         for (uint32_t& file : members)
-            file = static_cast<uint32_t>(std::lower_bound(kept.begin(), kept.end(), file) -
-                                         kept.begin());
+            file = number[file];
     }
 
     const uint32_t statCount = FPending.Count();
