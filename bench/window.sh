@@ -35,6 +35,6 @@ for root in "${roots[@]}"; do
     printf '%-45s %10s %10s %7.2f\n' "$root" "$cli_times" "$window_times" \
         "$(echo "$window_times / $cli_times" | bc -l)"
 done
-echo "target: window <= 1.5 x cli"
+echo "target: window <= 1.3 x cli"
 "$window" 2>/dev/null | grep '^sort'
 echo "target: every sort < 0.2 s"
