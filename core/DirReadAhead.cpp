@@ -5,8 +5,13 @@
 #include <unistd.h>
 
 namespace {
-// Listings made and not taken, at most.
+// Listings made and not taken, at most, and their bytes.
 constexpr size_t MaxListed = 4096;
+constexpr size_t MaxListedBytes = size_t{16} << 20;
+
+size_t BytesOf(const TDirListing& listing) {
+    return listing.Names.capacity() + listing.Entries.capacity() * sizeof(TDirListing::TEntry);
+}
 // Levels the thread lists below the directory it began at, at most; the walk lists deeper ones.
 constexpr size_t MaxLevels = 16;
 constexpr int DirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -69,6 +74,7 @@ bool TDirReadAhead::TakeListing(const struct stat& status, TDirListing& listing)
         return false;
     TListed listed = std::move(it->second);
     FListed.erase(it);
+    FListedBytes -= BytesOf(listed.Listing);
     lock.unlock();
     FWorkChanged.notify_one(); // room for another
     if (!SameTime(listed.ChangeTime, status.st_ctim) ||
@@ -105,11 +111,21 @@ bool TDirReadAhead::NextJob(TGroup*& found, size_t& index) {
     return false;
 }
 
+void TDirReadAhead::Forget() noexcept {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FListed.clear();
+    FListedBytes = 0;
+    FWorkChanged.notify_one();
+}
+
+bool TDirReadAhead::HasRoom() const {
+    return FListed.size() < MaxListed && FListedBytes < MaxListedBytes;
+}
+
 bool TDirReadAhead::JobGoesOn() {
     std::unique_lock<std::mutex> lock(FMutex);
     FWorkChanged.wait(lock, [&] {
-        return FEnded || FJobCaught || FStopRequested.load(std::memory_order_relaxed) ||
-               FListed.size() < MaxListed;
+        return FEnded || FJobCaught || FStopRequested.load(std::memory_order_relaxed) || HasRoom();
     });
     return !FEnded && !FJobCaught && !FStopRequested.load(std::memory_order_relaxed);
 }
@@ -132,7 +148,12 @@ bool TDirReadAhead::ListOne(int fd, const std::string& path, std::string_view na
         std::lock_guard<std::mutex> lock(FMutex);
         if (FJobCaught)
             return false; // the walk may have listed it already
-        FListed.insert_or_assign({status.st_dev, status.st_ino}, std::move(listed));
+        const size_t bytes = BytesOf(listed.Listing);
+        const auto [it, added] =
+            FListed.try_emplace({status.st_dev, status.st_ino}, std::move(listed));
+        if (!added)
+            return false; // met twice (a bind mount): the walk takes it once at most
+        FListedBytes += bytes;
     }
     if (ListedHook != nullptr)
         ListedHook(path);
@@ -193,8 +214,8 @@ void TDirReadAhead::Run() {
         TGroup* group = nullptr;
         size_t index = 0;
         FWorkChanged.wait(lock, [&] {
-            return FEnded || (!FStopRequested.load(std::memory_order_relaxed) &&
-                              FListed.size() < MaxListed && NextJob(group, index));
+            return FEnded || (!FStopRequested.load(std::memory_order_relaxed) && HasRoom() &&
+                              NextJob(group, index));
         });
         if (FEnded)
             return;

@@ -54,6 +54,9 @@ class TDirReadAhead {
     bool TakeListing(const struct stat& status, TDirListing& listing);
     // The walk is done with the group or closes its directory's descriptor. Does not throw.
     void Release(TGroup& group) noexcept;
+    // The walk of a scan directory is over, every group released: the listings it did not take
+    // (of directories it passed by, walked before say) are dropped.
+    void Forget() noexcept;
 
     // Called on the thread with each directory's path (ending in "/") once its listing is kept;
     // tests wait for it.
@@ -94,6 +97,7 @@ class TDirReadAhead {
     // when it is not to be descended into.
     bool ListOne(int fd, const std::string& path, std::string_view name, dev_t device,
                  std::vector<std::string>& subdirs);
+    bool HasRoom() const;
     bool JobGoesOn();
 
     const std::atomic<bool>& FStopRequested;
@@ -105,6 +109,7 @@ class TDirReadAhead {
     std::condition_variable FOpened;      // Release waits here for a subdirectory being opened
     std::vector<TGroup*> FGroups;         // offered and not released, oldest first
     std::unordered_map<TDevIno, TListed, TDevInoHash> FListed; // made and not taken
+    size_t FListedBytes = 0;
     bool FJobCaught = false; // the walk has reached the directory the thread lists below
     TGroup* FJobGroup = nullptr;
     size_t FJobIndex = 0;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,12 +22,20 @@ TDirWalker::TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string
         FHaveHomeTrash = true;
         FHomeTrash = {info.st_dev, info.st_ino};
     }
-    if (ScanWorkers() > 1)
+    if (ScanWorkers() > 1 && RoomForReadAhead())
         FAhead = std::make_unique<TDirReadAhead>(
             FStopRequested, [this](const std::string& path) { return !IsExcluded(path); },
             [this](std::string_view name, const struct stat& status) {
                 return !IsTrash(name, status.st_dev, status.st_ino);
             });
+}
+
+bool TDirWalker::RoomForReadAhead() {
+    // The read-ahead holds a few descriptors beside the walk's own; where the limit is tight,
+    // the walk keeps them all, so that it never fails to open a directory for want of one.
+    rlimit limit{};
+    return getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
+           (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= MinDescriptorsForReadAhead);
 }
 
 bool TDirWalker::IsTrash(std::string_view name, dev_t dev, ino_t ino) const {
@@ -154,6 +163,8 @@ int TDirWalker::ScanRoot(const std::string& root) {
         ~TOpenLevels() {
             for (TFrame& frame : Frames)
                 Walker.CloseLevel(frame);
+            if (Walker.FAhead != nullptr)
+                Walker.FAhead->Forget();
         }
     } openLevels{*this, stack};
     stack.push_back({rootFd, info.st_dev, info.st_ino, path.size(), {}, 0});

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <unordered_set>
 #include <vector>
@@ -79,6 +80,8 @@ class TDirWalker {
 
     // Levels below the scan directory that keep their descriptor.
     static constexpr size_t OpenLevels = 64;
+    // The descriptor limit below which no directory is read ahead.
+    static constexpr rlim_t MinDescriptorsForReadAhead = 512;
 
     void ReadDirectory(const TFrame& frame, const std::string& dir,
                        std::vector<std::string>& subdirs);
@@ -92,6 +95,7 @@ class TDirWalker {
     void CloseLevel(TFrame& frame);
     // Opens the newest level again; false when its path no longer leads to it.
     bool Reopen(std::vector<TFrame>& stack, const std::string& path) const;
+    static bool RoomForReadAhead();
     bool IsTrash(std::string_view name, dev_t dev, ino_t ino) const;
     bool IsExcluded(const std::string& path) const;
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }

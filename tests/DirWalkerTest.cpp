@@ -91,7 +91,9 @@ size_t OpenDescriptors() {
 }
 
 TEST(DirWalkerTest, AFailureDuringTheWalkLeavesNoDirectoryOpen) {
-    TTestTree tree{{"a/b/c/d/x.txt"}};
+    // The siblings of "a" are offered to the read-ahead, which may be below them when the walk
+    // fails.
+    TTestTree tree{{"a/b/c/d/x.txt"}, {"e/f/g/y.txt"}, {"h/i/j/z.txt"}};
     const size_t before = OpenDescriptors();
     EXPECT_THROW(Walk(tree, {tree.Root()}, {"*.*"}, {},
                       [](const std::string&) { throw std::runtime_error("Too many names"); }),
@@ -380,6 +382,10 @@ TEST(DirWalkerTest, ADirectoryChangedAfterItWasReadAheadIsListedAgain) {
     // in "b" after that is found all the same.
     TTestTree tree{{"a/x.txt"}, {"b/y.txt"}};
     const std::string b = tree / "b";
+    {
+        std::lock_guard<std::mutex> lock(ListedMutex);
+        Listed.clear();
+    }
     TDirReadAhead::ListedHook = RecordListed;
     const TWalk walk = Walk(tree, {tree.Root()}, {"*.*"}, {}, [&](const std::string& file) {
         if (file != "a/x.txt")
@@ -404,6 +410,38 @@ TEST(DirWalkerTest, ADirectoryChangedAfterItWasReadAheadIsListedAgain) {
     });
     TDirReadAhead::ListedHook = nullptr;
     EXPECT_EQ(walk.Files, (TStrings{"a/x.txt", "b/y.txt", "b/z.txt"}));
+}
+
+TEST(DirWalkerTest, TheReadAheadListsNeitherExcludedDirectoriesNorTheTrash) {
+    TTestTree tree{{"a/x.txt"},        {"excluded/in/x.txt"}, {"m/+first/x.txt"},
+                   {"m/.Trash/x.txt"}, {"m/.Trash-0/x.txt"},  {"m/kept/x.txt"},
+                   {"z/x.txt"}};
+    const std::string root = tree.Root() + "/";
+    {
+        std::lock_guard<std::mutex> lock(ListedMutex);
+        Listed.clear();
+    }
+    TDirReadAhead::ListedHook = RecordListed;
+    // The walk waits in its first file until the read-ahead has gone past everything else.
+    const TWalk walk =
+        Walk(tree, {tree.Root()}, {"*.*"}, {tree / "excluded"}, [&](const std::string& file) {
+            if (file != "a/x.txt" || ScanWorkers() < 2)
+                return;
+            std::unique_lock<std::mutex> lock(ListedMutex);
+            ASSERT_TRUE(ListedChanged.wait_for(lock, std::chrono::seconds(30), [&] {
+                return std::find(Listed.begin(), Listed.end(), root + "z/") != Listed.end();
+            }));
+        });
+    TDirReadAhead::ListedHook = nullptr;
+    EXPECT_EQ(walk.Files, (TStrings{"a/x.txt", "m/+first/x.txt", "m/kept/x.txt", "z/x.txt"}));
+    std::lock_guard<std::mutex> lock(ListedMutex);
+    for (const std::string& path : Listed)
+        EXPECT_TRUE(path.rfind(root + "excluded/", 0) != 0 &&
+                    path.find("/.Trash") == std::string::npos)
+            << path;
+    if (ScanWorkers() > 1) {
+        EXPECT_NE(std::find(Listed.begin(), Listed.end(), root + "m/kept/"), Listed.end());
+    }
 }
 
 TEST(DirWalkerTest, DoesNotEnterVirtualFileSystems) {
