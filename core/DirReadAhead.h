@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DevIno.h"
 #include "DirListing.h"
 
 #include <atomic>
@@ -64,17 +65,6 @@ class TDirReadAhead {
 
   private:
     enum class TState : uint8_t { Waiting, Taken, Claimed };
-    struct TDevIno {
-        dev_t Dev;
-        ino_t Ino;
-        bool operator==(const TDevIno& other) const { return Dev == other.Dev && Ino == other.Ino; }
-    };
-    struct TDevInoHash {
-        size_t operator()(const TDevIno& id) const {
-            return std::hash<uint64_t>()(static_cast<uint64_t>(id.Ino) * 0x9e3779b97f4a7c15ull ^
-                                         static_cast<uint64_t>(id.Dev));
-        }
-    };
     struct TListed {
         struct timespec ChangeTime;
         struct timespec ModifyTime;

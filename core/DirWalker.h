@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DevIno.h"
 #include "DirListing.h"
 #include "DirReadAhead.h"
 #include "VirtualFileSystems.h"
@@ -56,17 +57,6 @@ class TDirWalker {
     int DirectoriesRead() const { return FDirectoriesRead; }
 
   private:
-    struct TDevIno {
-        dev_t Dev;
-        ino_t Ino;
-        bool operator==(const TDevIno& other) const { return Dev == other.Dev && Ino == other.Ino; }
-    };
-    struct TDevInoHash {
-        size_t operator()(const TDevIno& id) const {
-            return std::hash<uint64_t>()(static_cast<uint64_t>(id.Ino) * 0x9e3779b97f4a7c15ull ^
-                                         static_cast<uint64_t>(id.Dev));
-        }
-    };
     struct TFrame {
         int Fd; // -1 while the level is not among the newest
         dev_t Device;
