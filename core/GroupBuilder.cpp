@@ -236,18 +236,23 @@ void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t f
         }
     }
 
-    // The groups newest first, each with its files in the order they were taken.
+    // The groups newest first, each with its files in the order they were taken. A group of one
+    // file is not built: the finished result leaves such groups out.
     std::vector<uint32_t>& sizes = grouping.ClassGroupSizes;
     sizes.assign(firsts.size(), 0);
     for (size_t p = 0; p < taken; ++p)
         ++sizes[present[p].Group];
     std::vector<std::unique_ptr<TFileGroup>> groups(firsts.size());
     for (size_t g = 0; g < groups.size(); ++g) {
+        if (sizes[g] < 2)
+            continue;
         groups[g] = std::make_unique<TFileGroup>();
         groups[g]->Reserve(sizes[g]);
     }
     for (size_t p = 0; p < taken; ++p) {
         const TClassFile& member = present[p];
+        if (groups[member.Group] == nullptr)
+            continue;
         const uint32_t file = files[member.Index];
         TFileInfoRec info;
         info.Size = member.Status->Size;
@@ -260,8 +265,9 @@ void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t f
         groups[member.Group]->Add(std::move(info));
     }
     for (size_t g = groups.size(); g-- > 0;)
-        grouping.Rows.push_back(
-            {std::string(FPending.Key(present[firsts[g]].KeyId)), std::move(groups[g])});
+        if (groups[g] != nullptr)
+            grouping.Rows.push_back(
+                {std::string(FPending.Key(present[firsts[g]].KeyId)), std::move(groups[g])});
 }
 
 void TGroupBuilder::FindSharedClasses(std::vector<TSharedClass>& shared,

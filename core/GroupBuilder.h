@@ -14,7 +14,8 @@
 // file that compares equal under the compare mode to the first file of a group with the
 // identical key joins that group, any other file starts a new group, placed before the groups
 // with an equal key. The result is what inserting into sorted lists one by one would give, built
-// with sorting and hashing instead.
+// with sorting and hashing instead, except that groups of a single file, which the finished
+// result leaves out, are not built.
 //
 // Sizes and times are read only now, and only for files whose key is not unique; a file that
 // vanished since the walk, or is no regular file any more, is left out. Before reading them,
