@@ -22,12 +22,16 @@ TDirWalker::TDirWalker(std::vector<TWildcardMask> masks, std::vector<std::string
         FHaveHomeTrash = true;
         FHomeTrash = {info.st_dev, info.st_ino};
     }
-    if (ScanWorkers() > 1 && RoomForReadAhead())
+    if (ReadsAhead())
         FAhead = std::make_unique<TDirReadAhead>(
             FStopRequested, [this](const std::string& path) { return !IsExcluded(path); },
             [this](std::string_view name, const struct stat& status) {
                 return !IsTrash(name, status.st_dev, status.st_ino);
             });
+}
+
+bool TDirWalker::ReadsAhead() {
+    return ScanWorkers() > 1 && RoomForReadAhead();
 }
 
 bool TDirWalker::RoomForReadAhead() {

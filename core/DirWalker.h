@@ -56,6 +56,9 @@ class TDirWalker {
 
     int DirectoriesRead() const { return FDirectoriesRead; }
 
+    // Whether a walk made now lists directories ahead on a second thread.
+    static bool ReadsAhead();
+
   private:
     struct TFrame {
         int Fd; // -1 while the level is not among the newest

@@ -4,7 +4,6 @@
 #include "RecordingListener.h"
 #include "ScanFixture.h"
 #include "ScanThread.h"
-#include "ScanWorkers.h"
 #include "TestTree.h"
 #include "VirtualFileSystems.h"
 
@@ -390,7 +389,7 @@ TEST(DirWalkerTest, ADirectoryChangedAfterItWasReadAheadIsListedAgain) {
     const TWalk walk = Walk(tree, {tree.Root()}, {"*.*"}, {}, [&](const std::string& file) {
         if (file != "a/x.txt")
             return;
-        if (ScanWorkers() > 1) {
+        if (TDirWalker::ReadsAhead()) {
             std::unique_lock<std::mutex> lock(ListedMutex);
             ASSERT_TRUE(ListedChanged.wait_for(lock, std::chrono::seconds(30), [&] {
                 return std::find(Listed.begin(), Listed.end(), b + "/") != Listed.end();
@@ -425,7 +424,7 @@ TEST(DirWalkerTest, TheReadAheadListsNeitherExcludedDirectoriesNorTheTrash) {
     // The walk waits in its first file until the read-ahead has gone past everything else.
     const TWalk walk =
         Walk(tree, {tree.Root()}, {"*.*"}, {tree / "excluded"}, [&](const std::string& file) {
-            if (file != "a/x.txt" || ScanWorkers() < 2)
+            if (file != "a/x.txt" || !TDirWalker::ReadsAhead())
                 return;
             std::unique_lock<std::mutex> lock(ListedMutex);
             ASSERT_TRUE(ListedChanged.wait_for(lock, std::chrono::seconds(30), [&] {
@@ -439,7 +438,7 @@ TEST(DirWalkerTest, TheReadAheadListsNeitherExcludedDirectoriesNorTheTrash) {
         EXPECT_TRUE(path.rfind(root + "excluded/", 0) != 0 &&
                     path.find("/.Trash") == std::string::npos)
             << path;
-    if (ScanWorkers() > 1) {
+    if (TDirWalker::ReadsAhead()) {
         EXPECT_NE(std::find(Listed.begin(), Listed.end(), root + "m/kept/"), Listed.end());
     }
 }
