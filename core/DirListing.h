@@ -21,6 +21,12 @@ struct TDirListing {
     std::string_view Name(const TEntry& entry) const {
         return std::string_view(Names).substr(entry.Offset, entry.Length);
     }
+    // Appends the names of the subdirectories, in their order.
+    void AppendSubdirs(std::vector<std::string>& subdirs) const {
+        for (const TEntry& entry : Entries)
+            if (!entry.IsFile)
+                subdirs.emplace_back(Name(entry));
+    }
     // Lists the directory open at fd, replacing what was listed before. An entry that vanishes
     // before its kind is known is left out; a read error ends the listing, and what was read so
     // far counts.

@@ -122,12 +122,25 @@ bool TDirReadAhead::HasRoom() const {
     return FListed.size() < MaxListed && FListedBytes < MaxListedBytes;
 }
 
+bool TDirReadAhead::JobOver() const {
+    return FEnded || FJobCaught || FStopRequested.load(std::memory_order_relaxed);
+}
+
 bool TDirReadAhead::JobGoesOn() {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return !JobOver();
+}
+
+bool TDirReadAhead::Keep(const struct stat& status, TListed listed) {
     std::unique_lock<std::mutex> lock(FMutex);
-    FWorkChanged.wait(lock, [&] {
-        return FEnded || FJobCaught || FStopRequested.load(std::memory_order_relaxed) || HasRoom();
-    });
-    return !FEnded && !FJobCaught && !FStopRequested.load(std::memory_order_relaxed);
+    FWorkChanged.wait(lock, [&] { return JobOver() || HasRoom(); });
+    if (JobOver())
+        return false; // the walk may have listed it already
+    const size_t bytes = BytesOf(listed.Listing);
+    if (!FListed.try_emplace({status.st_dev, status.st_ino}, std::move(listed)).second)
+        return false; // met twice (a bind mount): the walk takes it once at most
+    FListedBytes += bytes;
+    return true;
 }
 
 bool TDirReadAhead::ListOne(int fd, const std::string& path, std::string_view name, dev_t device,
@@ -139,22 +152,9 @@ bool TDirReadAhead::ListOne(int fd, const std::string& path, std::string_view na
     TListed listed{status.st_ctim, status.st_mtim, {}};
     listed.Listing.Read(fd);
     subdirs.clear();
-    for (const TDirListing::TEntry& entry : listed.Listing.Entries)
-        if (!entry.IsFile)
-            subdirs.emplace_back(listed.Listing.Name(entry));
-    if (!JobGoesOn())
+    listed.Listing.AppendSubdirs(subdirs);
+    if (!Keep(status, std::move(listed)))
         return false;
-    {
-        std::lock_guard<std::mutex> lock(FMutex);
-        if (FJobCaught)
-            return false; // the walk may have listed it already
-        const size_t bytes = BytesOf(listed.Listing);
-        const auto [it, added] =
-            FListed.try_emplace({status.st_dev, status.st_ino}, std::move(listed));
-        if (!added)
-            return false; // met twice (a bind mount): the walk takes it once at most
-        FListedBytes += bytes;
-    }
     if (ListedHook != nullptr)
         ListedHook(path);
     return true;

@@ -88,7 +88,12 @@ class TDirReadAhead {
     bool ListOne(int fd, const std::string& path, std::string_view name, dev_t device,
                  std::vector<std::string>& subdirs);
     bool HasRoom() const;
+    // Under the lock: the walk has reached the job's directory, or the thread or the scan ends.
+    bool JobOver() const;
     bool JobGoesOn();
+    // Keeps a listing once there is room for it; false when the job is over meanwhile, or the
+    // directory was listed already.
+    bool Keep(const struct stat& status, TListed listed);
 
     const std::atomic<bool>& FStopRequested;
     TMayOpen FMayOpen;

@@ -92,9 +92,7 @@ void TDirWalker::ReadDirectory(const TFrame& frame, const std::string& dir,
 void TDirWalker::TakeListing(const TFrame& frame, const std::string& dir,
                              const TDirListing& listing, std::vector<std::string>& subdirs) {
     CollectFiles(frame, dir, listing);
-    for (const TDirListing::TEntry& entry : listing.Entries)
-        if (!entry.IsFile)
-            subdirs.emplace_back(listing.Name(entry));
+    listing.AppendSubdirs(subdirs);
 }
 
 void TDirWalker::Offer(TFrame& frame, const std::string& dir) {
