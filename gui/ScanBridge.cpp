@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -44,7 +45,7 @@ void TScanBridge::ScanMessage(uint32_t message, int32_t first, int32_t second) {
     FPublished.store(true);
     // Unless the GUI thread is already looking for it, the message needs an event to wake it.
     if (!FGuiWaiting.load())
-        QCoreApplication::postEvent(this, new QEvent(MessageEvent));
+        PostWakeUp();
 
     const auto until = TClock::now() + ScanSpin;
     while (!FHandled.load() && TClock::now() < until)
@@ -71,11 +72,24 @@ void TScanBridge::Complete() {
     FWake.notify_all();
 }
 
+void TScanBridge::PostWakeUp() {
+    if (FWakeUpPosted.load())
+        return;
+    // Made before the flag is taken, so that the GUI thread, which clears the flag before it
+    // deletes the event, is seen to come after it.
+    auto event = std::make_unique<QEvent>(MessageEvent);
+    if (!FWakeUpPosted.exchange(true))
+        QCoreApplication::postEvent(this, event.release());
+}
+
 void TScanBridge::customEvent(QEvent* event) {
     if (event->type() != MessageEvent)
         return;
     const auto burstEnd = TClock::now() + GuiBurst;
     FGuiWaiting.store(true);
+    // Cleared before the GUI thread looks for a message: a message published before this point
+    // that found the flag set is handled below.
+    FWakeUpPosted.exchange(false);
     bool closing = false;
     {
         std::lock_guard<std::mutex> lock(FMutex);
@@ -92,7 +106,7 @@ void TScanBridge::customEvent(QEvent* event) {
     FGuiWaiting.store(false);
     // A message published just as the GUI thread stopped looking has no event of its own.
     if (FPublished.load())
-        QCoreApplication::postEvent(this, new QEvent(MessageEvent));
+        PostWakeUp();
 }
 
 void TScanBridge::Close() {

@@ -40,14 +40,19 @@ class TScanBridge : public QObject, public TScanListener {
     // Runs the handler of the published message if no one has claimed it yet.
     bool HandlePending(bool runHandler);
     void Complete();
+    // Either thread: posts the event that wakes the GUI thread, unless one is already on its
+    // way. With at most one such event at a time, the two threads never post at once, so the
+    // order of their posts is one that the flags below establish.
+    void PostWakeUp();
 
     // The message being delivered; written by the scan thread before FPublished is set.
     uint32_t FMessage = 0;
     int32_t FFirst = 0;
     int32_t FSecond = 0;
-    std::atomic<bool> FPublished{false};  // a message waits for the GUI thread
-    std::atomic<bool> FHandled{false};    // its handler has run
-    std::atomic<bool> FGuiWaiting{false}; // the GUI thread is looking for the next message
+    std::atomic<bool> FPublished{false};    // a message waits for the GUI thread
+    std::atomic<bool> FHandled{false};      // its handler has run
+    std::atomic<bool> FGuiWaiting{false};   // the GUI thread is looking for the next message
+    std::atomic<bool> FWakeUpPosted{false}; // a wake-up event waits in the GUI thread's queue
 
     std::mutex FMutex;
     std::condition_variable FWake;
