@@ -11,9 +11,12 @@ inline constexpr uint32_t WM_SCAN_CHECK = WM_USER + 2;
 // The scan has ended, stopped or not: files read (0 after a stop during the walk), 0.
 inline constexpr uint32_t WM_SCAN_DONE = WM_USER + 3;
 
-// Receives the scan messages on the scan thread. Delivery is synchronous: the scan goes on only
-// when ScanMessage has returned, so a listener that hands the message to another thread must wait
-// there until it has been handled. WM_SCAN_DONE is the moment to read the result list.
+// Receives the scan messages, one at a time and in order, on the scan thread; with a second CPU
+// the walk's WM_SCAN_PROGRESS messages come from a thread beside it instead (the walk goes on
+// meanwhile), all before the first WM_SCAN_CHECK. Delivery is synchronous: the sending thread
+// goes on only when ScanMessage has returned, so a listener that hands the message to another
+// thread must wait there until it has been handled. WM_SCAN_DONE is the moment to read the
+// result list.
 class TScanListener {
   public:
     virtual ~TScanListener() = default;

@@ -5,6 +5,7 @@
 #include "KeyPipeline.h"
 #include "ListText.h"
 #include "PendingFiles.h"
+#include "ProgressRelay.h"
 #include "ResultRows.h"
 #include "ScanProgress.h"
 #include "ScanWorkers.h"
@@ -147,10 +148,15 @@ int32_t TScanThread::RunScan() {
                 FResult.RootFailures.push_back({dir, errorCode});
     };
     if (ScanWorkers() > 1) {
-        // The name keys are built beside the walk, which then only reads directories.
-        TKeyPipeline pipeline(FNameKeys, pending, progress);
+        // The name keys are built and the progress messages sent beside the walk, which then
+        // only reads directories.
+        TProgressRelay relay(FStopRequested, progress);
+        TKeyPipeline pipeline(FNameKeys, pending, [&relay](int32_t files, int32_t directories) {
+            relay.Post(files, directories);
+        });
         walk(pipeline);
         pipeline.Finish();
+        relay.Finish();
     } else {
         TCollector collector(FNameKeys, pending, progress);
         walk(collector);

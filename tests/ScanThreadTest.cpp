@@ -529,6 +529,42 @@ TEST(ScanThreadTest, AFailureWhileBuildingTheKeysBesideTheWalkEndsTheScan) {
     EXPECT_EQ(scan.Last().Failure, "");
 }
 
+// With two workers the progress messages are sent beside the walk: the walk goes on while the
+// listener handles one, and the messages still come in order, all before the grouping's.
+std::promise<void>* walkHandedOver = nullptr;
+void SignalHandOver() {
+    if (walkHandedOver != nullptr) {
+        walkHandedOver->set_value();
+        walkHandedOver = nullptr;
+    }
+}
+
+TEST(ScanThreadTest, TheWalkGoesOnWhileAProgressMessageIsHandled) {
+    TTestTree tree{{"a/x.txt"}, {"b/x.txt"}, {"c/x.txt"}};
+    const TTwoWorkers twoWorkers;
+    std::promise<void> handedOver;
+    std::future<void> walkOver = handedOver.get_future();
+    walkHandedOver = &handedOver;
+    // The tree's names fit in one batch, which the key thread gets once the walk is over.
+    TKeyPipeline::StoreHook = SignalHandOver;
+    TScan scan;
+    bool walkEndedMeanwhile = false;
+    scan.Listener.OnMessage = [&](const TRecordedMessage& message) {
+        if (message.Message == WM_SCAN_PROGRESS && message.Second == 1)
+            walkEndedMeanwhile = walkOver.wait_for(10s) == std::future_status::ready;
+    };
+    const bool ran = scan.Run(Options(tree.Root()));
+    TKeyPipeline::StoreHook = nullptr;
+    walkHandedOver = nullptr;
+    ASSERT_TRUE(ran);
+    EXPECT_TRUE(walkEndedMeanwhile);
+    const TMessages expected = {{WM_SCAN_PROGRESS, 0, 1}, {WM_SCAN_PROGRESS, 1, 2},
+                                {WM_SCAN_PROGRESS, 2, 3}, {WM_SCAN_CHECK, 1, 0},
+                                {WM_SCAN_CHECK, 0, 0},    {WM_SCAN_CHECK, 0, 0},
+                                {WM_SCAN_DONE, 3, 0}};
+    EXPECT_EQ(scan.Listener.Messages(), expected);
+}
+
 TEST(ScanThreadTest, NamesTheScanDirectoriesItCannotOpen) {
     TTestTree tree{{"a/x.txt"}, {"b/x.txt"}, {"file.txt"}};
     tree.Symlink("dangling", "nowhere");
