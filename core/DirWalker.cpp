@@ -151,7 +151,7 @@ int TDirWalker::ScanRoot(const std::string& root) {
         return errno;
     struct stat info {};
     if (fstat(rootFd, &info) != 0 || FVirtual.IsVirtual(info.st_dev, rootFd) ||
-        !FWalked.insert({info.st_dev, info.st_ino}).second) {
+        !FWalked.Insert({info.st_dev, info.st_ino})) {
         close(rootFd);
         return 0;
     }
@@ -201,7 +201,7 @@ int TDirWalker::ScanRoot(const std::string& root) {
         // A directory that vanished or turned into something else since the listing is passed by.
         if (!known || !S_ISDIR(sub.st_mode) || IsTrash(name, sub.st_dev, sub.st_ino) ||
             (sub.st_dev != top.Device && FVirtual.IsVirtual(sub.st_dev, fd)) ||
-            !FWalked.insert({sub.st_dev, sub.st_ino}).second) {
+            !FWalked.Insert({sub.st_dev, sub.st_ino})) {
             if (fd >= 0)
                 close(fd);
             continue;

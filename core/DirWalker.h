@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DevIno.h"
+#include "DevInoSet.h"
 #include "DirListing.h"
 #include "DirReadAhead.h"
 #include "VirtualFileSystems.h"
@@ -13,7 +14,6 @@
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/types.h>
-#include <unordered_set>
 #include <vector>
 
 // What the walk reports: each collected file, and each subdirectory it is about to enter.
@@ -98,7 +98,7 @@ class TDirWalker {
     const std::atomic<bool>& FStopRequested;
     TWalkSink& FSink;
     TVirtualFileSystems FVirtual;
-    std::unordered_set<TDevIno, TDevInoHash> FWalked;
+    TDevInoSet FWalked;
     bool FHaveHomeTrash = false;
     TDevIno FHomeTrash{};
     TDirListing FListing; // reused for every directory the walk lists itself

@@ -1,0 +1,40 @@
+#include "DevInoSet.h"
+
+namespace {
+
+bool IsFree(const TDevIno& slot) {
+    return slot.Dev == 0 && slot.Ino == 0;
+}
+
+} // namespace
+
+bool TDevInoSet::Insert(const TDevIno& id) {
+    if (IsFree(id)) {
+        const bool added = !FHasZero;
+        FHasZero = true;
+        return added;
+    }
+    const size_t mask = FSlots.size() - 1;
+    size_t slot = TDevInoHash()(id) & mask;
+    for (; !IsFree(FSlots[slot]); slot = (slot + 1) & mask)
+        if (FSlots[slot] == id)
+            return false;
+    FSlots[slot] = id;
+    if (++FCount * 2 > FSlots.size())
+        Grow();
+    return true;
+}
+
+void TDevInoSet::Grow() {
+    std::vector<TDevIno> slots(FSlots.size() * 2, TDevIno{0, 0});
+    const size_t mask = slots.size() - 1;
+    for (const TDevIno& id : FSlots) {
+        if (IsFree(id))
+            continue;
+        size_t slot = TDevInoHash()(id) & mask;
+        while (!IsFree(slots[slot]))
+            slot = (slot + 1) & mask;
+        slots[slot] = id;
+    }
+    FSlots = std::move(slots);
+}
