@@ -12,9 +12,33 @@ constexpr size_t MaxListedBytes = size_t{16} << 20;
 size_t BytesOf(const TDirListing& listing) {
     return listing.Names.capacity() + listing.Entries.capacity() * sizeof(TDirListing::TEntry);
 }
+// Listings the walk is done with, kept for the thread to list into, at most, and the bytes of
+// each.
+constexpr size_t MaxSpare = 64;
+constexpr size_t MaxSpareBytes = size_t{256} << 10;
 // Levels the thread lists below the directory it began at, at most; the walk lists deeper ones.
 constexpr size_t MaxLevels = 16;
 constexpr int DirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// The lock is held only for moments by either side: trying a little before going to sleep spares
+// the two threads a sleep and a wake-up each time they meet.
+constexpr int LockTries = 64;
+
+std::unique_lock<std::mutex> LockBriefly(std::mutex& mutex) {
+    for (int i = 0; i < LockTries; ++i) {
+        if (mutex.try_lock())
+            return std::unique_lock<std::mutex>(mutex, std::adopt_lock);
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    return std::unique_lock<std::mutex>(mutex);
+}
+
+void RelockBriefly(std::unique_lock<std::mutex>& lock) {
+    std::mutex& mutex = *lock.release();
+    lock = LockBriefly(mutex);
+}
 
 bool SameTime(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -28,7 +52,7 @@ TDirReadAhead::TDirReadAhead(const std::atomic<bool>& stopRequested, TMayOpen ma
 
 TDirReadAhead::~TDirReadAhead() {
     {
-        std::lock_guard<std::mutex> lock(FMutex);
+        std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
         FEnded = true;
     }
     FWorkChanged.notify_one();
@@ -47,7 +71,7 @@ std::unique_ptr<TDirReadAhead::TGroup> TDirReadAhead::Offer(int fd, dev_t device
     group->States[0] = TState::Taken;
     group->Next = 1;
     {
-        std::lock_guard<std::mutex> lock(FMutex);
+        std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
         FGroups.push_back(group.get());
     }
     FWorkChanged.notify_one();
@@ -56,7 +80,7 @@ std::unique_ptr<TDirReadAhead::TGroup> TDirReadAhead::Offer(int fd, dev_t device
 
 void TDirReadAhead::Entering(TGroup& group, size_t index) {
     {
-        std::lock_guard<std::mutex> lock(FMutex);
+        std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
         const bool caught =
             group.States[index] == TState::Claimed && FJobGroup == &group && FJobIndex == index;
         group.States[index] = TState::Taken;
@@ -68,24 +92,32 @@ void TDirReadAhead::Entering(TGroup& group, size_t index) {
 }
 
 bool TDirReadAhead::TakeListing(const struct stat& status, TDirListing& listing) {
-    std::unique_lock<std::mutex> lock(FMutex);
-    const auto it = FListed.find({status.st_dev, status.st_ino});
-    if (it == FListed.end())
-        return false;
-    TListed listed = std::move(it->second);
-    FListed.erase(it);
-    FListedBytes -= BytesOf(listed.Listing);
-    lock.unlock();
+    TListed listed;
+    bool unchanged = false;
+    {
+        std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
+        const auto it = FListed.find({status.st_dev, status.st_ino});
+        if (it == FListed.end())
+            return false;
+        listed = std::move(it->second);
+        FListed.erase(it);
+        FListedBytes -= BytesOf(listed.Listing);
+        // Changed since: the walk lists it again.
+        unchanged = SameTime(listed.ChangeTime, status.st_ctim) &&
+                    SameTime(listed.ModifyTime, status.st_mtim);
+        if (unchanged)
+            std::swap(listing, listed.Listing);
+        // The buffers the walk is done with go back to the thread, which lists into them: left
+        // to the walk's thread to free, they would wait on the lock of the heap they came from.
+        if (FSpare.size() < MaxSpare && BytesOf(listed.Listing) <= MaxSpareBytes)
+            FSpare.push_back(std::move(listed.Listing));
+    }
     FWorkChanged.notify_one(); // room for another
-    if (!SameTime(listed.ChangeTime, status.st_ctim) ||
-        !SameTime(listed.ModifyTime, status.st_mtim))
-        return false; // changed since: the walk lists it again
-    listing = std::move(listed.Listing);
-    return true;
+    return unchanged;
 }
 
 void TDirReadAhead::Release(TGroup& group) noexcept {
-    std::unique_lock<std::mutex> lock(FMutex);
+    std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
     const auto it = std::find(FGroups.rbegin(), FGroups.rend(), &group);
     if (it != FGroups.rend())
         FGroups.erase(std::next(it).base());
@@ -112,10 +144,19 @@ bool TDirReadAhead::NextJob(TGroup*& found, size_t& index) {
 }
 
 void TDirReadAhead::Forget() noexcept {
-    std::lock_guard<std::mutex> lock(FMutex);
+    std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
     FListed.clear();
     FListedBytes = 0;
     FWorkChanged.notify_one();
+}
+
+TDirListing TDirReadAhead::TakeSpare() {
+    std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
+    if (FSpare.empty())
+        return {};
+    TDirListing spare = std::move(FSpare.back());
+    FSpare.pop_back();
+    return spare;
 }
 
 bool TDirReadAhead::HasRoom() const {
@@ -127,12 +168,12 @@ bool TDirReadAhead::JobOver() const {
 }
 
 bool TDirReadAhead::JobGoesOn() {
-    std::lock_guard<std::mutex> lock(FMutex);
+    std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
     return !JobOver();
 }
 
 bool TDirReadAhead::Keep(const struct stat& status, TListed listed) {
-    std::unique_lock<std::mutex> lock(FMutex);
+    std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
     FWorkChanged.wait(lock, [&] { return JobOver() || HasRoom(); });
     if (JobOver())
         return false; // the walk may have listed it already
@@ -149,7 +190,7 @@ bool TDirReadAhead::ListOne(int fd, const std::string& path, std::string_view na
     if (fstat(fd, &status) != 0 || !S_ISDIR(status.st_mode) || status.st_dev != device ||
         !FMayList(name, status))
         return false;
-    TListed listed{status.st_ctim, status.st_mtim, {}};
+    TListed listed{status.st_ctim, status.st_mtim, TakeSpare()};
     listed.Listing.Read(fd);
     subdirs.clear();
     listed.Listing.AppendSubdirs(subdirs);
@@ -209,7 +250,7 @@ void TDirReadAhead::ListTree(int fd, const std::string& path, std::string_view n
 }
 
 void TDirReadAhead::Run() {
-    std::unique_lock<std::mutex> lock(FMutex);
+    std::unique_lock<std::mutex> lock = LockBriefly(FMutex);
     for (;;) {
         TGroup* group = nullptr;
         size_t index = 0;
@@ -243,7 +284,7 @@ void TDirReadAhead::Run() {
                 close(fd);
             fd = -1;
         }
-        lock.lock();
+        RelockBriefly(lock);
         group->Opening = false;
         FOpened.notify_one();
         if (fd >= 0 && FJobCaught) {
@@ -259,7 +300,7 @@ void TDirReadAhead::Run() {
             ListTree(fd, path, name, device);
         } catch (...) {
         }
-        lock.lock();
+        RelockBriefly(lock);
         FJobGroup = nullptr;
     }
 }

@@ -87,6 +87,8 @@ class TDirReadAhead {
     // when it is not to be descended into.
     bool ListOne(int fd, const std::string& path, std::string_view name, dev_t device,
                  std::vector<std::string>& subdirs);
+    // A listing the walk is done with, to list into, or an empty one.
+    TDirListing TakeSpare();
     bool HasRoom() const;
     // Under the lock: the walk has reached the job's directory, or the thread or the scan ends.
     bool JobOver() const;
@@ -105,7 +107,8 @@ class TDirReadAhead {
     std::vector<TGroup*> FGroups;         // offered and not released, oldest first
     std::unordered_map<TDevIno, TListed, TDevInoHash> FListed; // made and not taken
     size_t FListedBytes = 0;
-    bool FJobCaught = false; // the walk has reached the directory the thread lists below
+    std::vector<TDirListing> FSpare; // listings the walk is done with
+    bool FJobCaught = false;         // the walk has reached the directory the thread lists below
     TGroup* FJobGroup = nullptr;
     size_t FJobIndex = 0;
     bool FEnded = false;
