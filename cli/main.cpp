@@ -96,7 +96,7 @@ void WriteReport(const std::string& reportFile, const TScanResult& result,
     TTextFileWriter out = TTextFileWriter::ForDescriptor(STDOUT_FILENO);
     // A terminal shows names with C escapes; a file or a pipe gets the report's own bytes.
     WriteTextReport(out, result.FilesRead, result.ElapsedTime, result.Rows, formats,
-                    isatty(STDOUT_FILENO) != 0 ? DisplayText : ReportText);
+                    isatty(STDOUT_FILENO) != 0 ? AppendDisplayText : AppendReportText);
     out.Close();
 }
 

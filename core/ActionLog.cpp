@@ -112,7 +112,7 @@ bool TActionLog::Append(const TEntry& entry) {
     if (!Usable())
         return false;
     const auto lastWrite =
-        static_cast<int64_t>(entry.LastWriteTime / 10000000) - UnixEpochIn1601Seconds;
+        static_cast<int64_t>(entry.LastWriteTime / TimeStepsPerSecond) - UnixEpochIn1601Seconds;
     std::string line = IsoTime(std::time(nullptr));
     line += entry.Trashed ? "\ttrash\t" : "\tdelete\t";
     line += Field(entry.Path) + '\t' + std::to_string(entry.Size) + '\t' + IsoTime(lastWrite) +

@@ -56,9 +56,7 @@ bool ReordersOrBreaksLine(uint32_t codePoint) {
 
 } // namespace
 
-std::string DisplayText(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
+void AppendDisplayText(std::string& out, std::string_view bytes) {
     while (!bytes.empty()) {
         const auto byte = static_cast<unsigned char>(bytes[0]);
         if (byte < 0x80) {
@@ -90,15 +88,21 @@ std::string DisplayText(std::string_view bytes) {
             out.append(bytes.substr(0, length));
         bytes.remove_prefix(length);
     }
+}
+
+std::string DisplayText(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    AppendDisplayText(out, bytes);
     return out;
 }
 
-std::string ReportText(std::string_view bytes) {
+void AppendReportText(std::string& out, std::string_view bytes) {
     // A loop of its own: find_first_of looks each byte up in the set with a call of its own.
-    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }))
-        return std::string(bytes);
-    std::string out;
-    out.reserve(bytes.size());
+    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; })) {
+        out += bytes;
+        return;
+    }
     for (const char c : bytes) {
         if (c == '\r')
             out += "\\r";
@@ -107,5 +111,4 @@ std::string ReportText(std::string_view bytes) {
         else
             out += c;
     }
-    return out;
 }

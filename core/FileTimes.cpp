@@ -9,10 +9,9 @@ uint64_t LastWriteTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
     const uint64_t since1601 =
         static_cast<uint64_t>(seconds) + static_cast<uint64_t>(UnixEpochIn1601Seconds);
     const auto steps = static_cast<uint64_t>(nanoseconds / 100);
-    constexpr uint64_t StepsPerSecond = 10000000u;
-    if (since1601 > (UINT64_MAX - steps) / StepsPerSecond)
+    if (since1601 > (UINT64_MAX - steps) / TimeStepsPerSecond)
         return UINT64_MAX;
-    return since1601 * StepsPerSecond + steps;
+    return since1601 * TimeStepsPerSecond + steps;
 }
 
 uint32_t DosDateTimeFromUnix(int64_t seconds) {
@@ -37,8 +36,8 @@ std::string FormatTm(const char* format, const std::tm& fields) {
 }
 
 std::string DateTimeText(uint64_t lastWriteTime, const TLocaleFormats& formats) {
-    const auto moment = static_cast<time_t>(static_cast<int64_t>(lastWriteTime / 10000000u) -
-                                            UnixEpochIn1601Seconds);
+    const auto moment = static_cast<time_t>(
+        static_cast<int64_t>(lastWriteTime / TimeStepsPerSecond) - UnixEpochIn1601Seconds);
     std::tm local{};
     if (localtime_r(&moment, &local) == nullptr)
         return {};

@@ -4,6 +4,9 @@
 #include "FileTimes.h"
 #include "ScanWorkers.h"
 
+#include <charconv>
+#include <climits>
+
 namespace {
 
 // Below this many copies one thread writes the whole report; above it the rows go in rounds of
@@ -14,20 +17,29 @@ constexpr size_t BlockCopies = 4096;
 // The lines of rows [begin, end), each ending in CR LF, appended to `text`: an empty line, the
 // name, a line per copy.
 void AppendRowLines(const std::vector<TResultRow>& rows, size_t begin, size_t end,
-                    const TLocaleFormats& formats, std::string (*nameText)(std::string_view),
-                    std::string& text) {
+                    const TLocaleFormats& formats, TNameAppender appendName, std::string& text) {
+    // Copies of one name often share their time to the second: its text is made once for them.
+    uint64_t dateSecond = UINT64_MAX;
+    std::string date;
+    char size[24];
     for (size_t r = begin; r < end; ++r) {
         const TResultRow& row = rows[r];
         text += "\r\n";
-        text += nameText(row.Caption);
+        appendName(text, row.Caption);
         text += "\r\n";
         for (int i = 0; i < row.Count(); ++i) {
             const TFileInfoRec& info = row.Group->Info(i);
-            text += nameText(info.FullPath());
+            appendName(text, info.DirText());
+            appendName(text, info.Name);
             text += ", ";
-            text += std::to_string(info.Size);
+            text.append(size, std::to_chars(size, size + sizeof size, info.Size).ptr);
             text += ", ";
-            text += DateTimeText(info.LastWriteTime, formats);
+            if (const uint64_t second = info.LastWriteTime / TimeStepsPerSecond;
+                second != dateSecond) {
+                date = DateTimeText(info.LastWriteTime, formats);
+                dateSecond = second;
+            }
+            text += date;
             text += ",\r\n";
         }
     }
@@ -46,7 +58,7 @@ size_t BlockEnd(const std::vector<TResultRow>& rows, size_t begin) {
 
 void WriteTextReport(TTextFileWriter& out, int32_t filesRead, double elapsedTime,
                      const std::vector<TResultRow>& rows, const TLocaleFormats& formats,
-                     std::string (*nameText)(std::string_view)) {
+                     TNameAppender appendName) {
     out.WriteLine("Scanned files:    " + std::to_string(filesRead));
     out.WriteLine("Duplicated files: " + std::to_string(rows.size()));
     out.WriteLine("Scan time:        " + TimeText(elapsedTime, formats));
@@ -63,10 +75,10 @@ void WriteTextReport(TTextFileWriter& out, int32_t filesRead, double elapsedTime
         first.clear();
         second.clear();
         if (end == middle) {
-            AppendRowLines(rows, begin, middle, formats, nameText, first);
+            AppendRowLines(rows, begin, middle, formats, appendName, first);
         } else {
-            RunOnBothCores([&] { AppendRowLines(rows, begin, middle, formats, nameText, first); },
-                           [&] { AppendRowLines(rows, middle, end, formats, nameText, second); });
+            RunOnBothCores([&] { AppendRowLines(rows, begin, middle, formats, appendName, first); },
+                           [&] { AppendRowLines(rows, middle, end, formats, appendName, second); });
         }
         out.Write(first);
         out.Write(second);
@@ -75,8 +87,8 @@ void WriteTextReport(TTextFileWriter& out, int32_t filesRead, double elapsedTime
 }
 void SaveTextReport(const std::string& fileName, int32_t filesRead, double elapsedTime,
                     const std::vector<TResultRow>& rows, const TLocaleFormats& formats,
-                    std::string (*nameText)(std::string_view)) {
+                    TNameAppender appendName) {
     TTextFileWriter out(fileName);
-    WriteTextReport(out, filesRead, elapsedTime, rows, formats, nameText);
+    WriteTextReport(out, filesRead, elapsedTime, rows, formats, appendName);
     out.Close();
 }

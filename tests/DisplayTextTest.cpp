@@ -14,6 +14,11 @@ class DisplayTextTest : public testing::TestWithParam<TTextCase> {};
 
 TEST_P(DisplayTextTest, EscapesWhatWouldNotShowAsItIs) {
     EXPECT_EQ(DisplayText(GetParam().Bytes), GetParam().Shown);
+    // A path is shown as its directory followed by its name, each appended on its own.
+    std::string path = "shown: ";
+    AppendDisplayText(path, "dir\xC3/");
+    AppendDisplayText(path, GetParam().Bytes);
+    EXPECT_EQ(path, "shown: dir\\xC3/" + GetParam().Shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -41,9 +46,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<TTextCase>& param) { return param.param.Name; });
 
 TEST(ReportTextTest, WritesLineBreaksAsEscapesAndKeepsEveryOtherByte) {
-    EXPECT_EQ(ReportText("a\r\nb"), "a\\r\\nb");
+    std::string text = "dir/";
+    AppendReportText(text, "a\r\nb");
+    EXPECT_EQ(text, "dir/a\\r\\nb");
     const std::string other("\x1B\t\xE9\x00\x1A\\", 6);
-    EXPECT_EQ(ReportText(other), other);
+    text.clear();
+    AppendReportText(text, other);
+    EXPECT_EQ(text, other);
 }
 
 } // namespace

@@ -155,12 +155,37 @@ TEST(TextReportTest, EveryNameGoesThroughTheNameText) {
     std::vector<TResultRow> rows;
     rows.push_back(
         Row("key", {Copy("/a/key", 1, Feb1st2003At101112), Copy("/b/key", 2, Feb1st2003At101112)}));
+    // A path goes through it as its directory and its name.
     SaveTextReport(tree / "report.txt", 1, 0, rows, DayMonthYear(),
-                   [](std::string_view name) { return "<" + std::string(name) + ">"; });
-    EXPECT_EQ(
-        ReadBytes(tree / "report.txt"),
-        "Scanned files:    1\r\nDuplicated files: 1\r\nScan time:        00:00:00\r\n\r\n"
-        "<key>\r\n</a/key>, 1, 01.02.2003 10:11:12,\r\n</b/key>, 2, 01.02.2003 10:11:12,\r\n");
+                   [](std::string& out, std::string_view name) {
+                       out += '<';
+                       out += name;
+                       out += '>';
+                   });
+    EXPECT_EQ(ReadBytes(tree / "report.txt"),
+              "Scanned files:    1\r\nDuplicated files: 1\r\nScan time:        00:00:00\r\n\r\n"
+              "<key>\r\n</a/><key>, 1, 01.02.2003 10:11:12,\r\n</b/><key>, 2, 01.02.2003 "
+              "10:11:12,\r\n");
+}
+
+TEST(TextReportTest, CopiesASecondApartShowTheirOwnTimes) {
+    TTestTree tree;
+    std::vector<TResultRow> rows;
+    TFileInfoRec later = Copy("/c/key", 3, Feb1st2003At101112);
+    later.LastWriteTime += TimeStepsPerSecond / 2; // the same second
+    rows.push_back(Row("key", {Copy("/a/key", 1, Feb1st2003At101112),
+                               Copy("/b/key", 2, Feb1st2003At101112 + 1), later,
+                               Copy("/d/key", 4, Feb1st2003At101112)}));
+    rows.push_back(Row("other", {Copy("/a/other", 5, Feb1st2003At101112 + 1),
+                                 Copy("/b/other", 6, Jan5th2004Midnight)}));
+    SaveTextReport(tree / "report.txt", 6, 0, rows, DayMonthYear());
+    EXPECT_EQ(ReadBytes(tree / "report.txt"),
+              "Scanned files:    6\r\nDuplicated files: 2\r\nScan time:        00:00:00\r\n"
+              "\r\nkey\r\n"
+              "/a/key, 1, 01.02.2003 10:11:12,\r\n/b/key, 2, 01.02.2003 10:11:13,\r\n"
+              "/c/key, 3, 01.02.2003 10:11:12,\r\n/d/key, 4, 01.02.2003 10:11:12,\r\n"
+              "\r\nother\r\n"
+              "/a/other, 5, 01.02.2003 10:11:13,\r\n/b/other, 6, 05.01.2004,\r\n");
 }
 
 // A large report is formatted on two cores; it is the report one core writes, byte for byte,
