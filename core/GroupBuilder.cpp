@@ -1,22 +1,20 @@
 #include "GroupBuilder.h"
 
-#include "BothCores.h"
 #include "FileTimes.h"
 #include "OptionRec.h"
 #include "ScanWorkers.h"
+#include "SecondCore.h"
 
 #include <algorithm>
 #include <climits>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 
 namespace {
 
-// Below this many items one thread does the work; above it a second thread takes half, when the
-// process may use a second CPU.
-constexpr size_t ParallelThreshold = 20000;
 // Above this many groups in one class of equal keys, a hash finds the matching group.
 constexpr size_t LinearSearchLimit = 32;
 
@@ -72,65 +70,111 @@ TGroupBuilder::TGroupBuilder(TPendingFiles& pending, const TNameCollator& collat
     : FPending(pending), FCollator(collator), FCompareMode(compareMode),
       FStopRequested(stopRequested), FOnJoin(std::move(onJoin)), FTwoCores(ScanWorkers() > 1) {}
 
+int TGroupBuilder::CompareEntries(const TNameCollator& collator, const TSortEntry& a,
+                                  const TSortEntry& b) const {
+    if (a.Ascii && b.Ascii) {
+        if (!(a.Prefix == b.Prefix))
+            return a.Prefix < b.Prefix ? -1 : 1;
+        if (a.Prefix.HoldsWholeText())
+            return 0;
+        return collator.CompareKnownAscii(FPending.Key(a.Key), FPending.Key(b.Key));
+    }
+    return collator.Compare(FPending.Key(a.Key), FPending.Key(b.Key));
+}
+
 void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
                              std::vector<uint32_t>& classStarts) const {
     const uint32_t keyCount = FPending.KeyCount();
-    keys.resize(keyCount);
-    // ASCII keys carry a prefix of their character ranks, which settles most comparisons
-    // without looking at the texts.
-    std::vector<TNameCollator::TAsciiPrefix> prefixes(keyCount);
-    std::vector<uint8_t> hasPrefix(keyCount);
+    TSecondCore* const secondCore = SecondCoreFor(keyCount);
+    const bool twoCores = secondCore != nullptr;
+    // The helper thread compares with a collator of its own.
+    std::optional<TNameCollator> secondCollator;
+    if (twoCores)
+        secondCollator.emplace(FCollator);
+    const TNameCollator& second = twoCores ? *secondCollator : FCollator;
+    auto less = [this](const TNameCollator& collator) {
+        return [this, &collator](const TSortEntry& a, const TSortEntry& b) {
+            return CompareEntries(collator, a, b) < 0;
+        };
+    };
+    auto onBoth = [secondCore](auto&& first, auto&& other) {
+        if (secondCore != nullptr) {
+            secondCore->Run(first, other);
+        } else {
+            first();
+            other();
+        }
+    };
+
+    // The keys are sorted where they stand in memory, each with the character ranks that settle
+    // most comparisons of ASCII keys without looking at the texts.
+    std::vector<TSortEntry> entries(keyCount);
     auto prepare = [&](const TNameCollator& collator, uint32_t begin, uint32_t end) {
         for (uint32_t k = begin; k < end; ++k) {
-            keys[k] = k;
-            hasPrefix[k] = collator.AsciiPrefix(FPending.Key(k), prefixes[k]) ? 1 : 0;
+            entries[k].Key = k;
+            entries[k].Ascii = collator.AsciiPrefix(FPending.Key(k), entries[k].Prefix);
         }
     };
-    auto compare = [&](const TNameCollator& collator, uint32_t a, uint32_t b) {
-        if (hasPrefix[a] != 0 && hasPrefix[b] != 0) {
-            if (!(prefixes[a] == prefixes[b]))
-                return prefixes[a] < prefixes[b] ? -1 : 1;
-            return collator.CompareKnownAscii(FPending.Key(a), FPending.Key(b));
+    const uint32_t middle = keyCount / 2;
+    onBoth([&] { prepare(FCollator, 0, middle); }, [&] { prepare(second, middle, keyCount); });
+
+    // The ASCII keys first, on two cores split at a prefix: every key before the split sorts
+    // before every key after it, so the two runs need no merging.
+    const auto asciiEnd = std::partition(entries.begin(), entries.end(),
+                                         [](const TSortEntry& entry) { return entry.Ascii; });
+    auto split = entries.begin();
+    if (twoCores && asciiEnd - entries.begin() >= static_cast<ptrdiff_t>(ParallelThreshold)) {
+        std::vector<TNameCollator::TAsciiPrefix> sample;
+        const auto step = (asciiEnd - entries.begin()) / 1024 + 1;
+        for (auto entry = entries.begin(); entry < asciiEnd; entry += step)
+            sample.push_back(entry->Prefix);
+        std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
+        const TNameCollator::TAsciiPrefix pivot = sample[sample.size() / 2];
+        split = std::partition(entries.begin(), asciiEnd,
+                               [&](const TSortEntry& entry) { return entry.Prefix < pivot; });
+    }
+    auto asciiLess = [this](const TNameCollator& collator) {
+        return [this, &collator](const TSortEntry& a, const TSortEntry& b) {
+            if (a.Prefix.High != b.Prefix.High)
+                return a.Prefix.High < b.Prefix.High;
+            if (a.Prefix.Low != b.Prefix.Low)
+                return a.Prefix.Low < b.Prefix.Low;
+            return !a.Prefix.HoldsWholeText() &&
+                   collator.CompareKnownAscii(FPending.Key(a.Key), FPending.Key(b.Key)) < 0;
+        };
+    };
+    onBoth([&] { std::sort(entries.begin(), split, asciiLess(FCollator)); },
+           [&] { std::sort(split, asciiEnd, asciiLess(second)); });
+
+    // The other keys are compared through the full collation, in two halves merged on large
+    // sets, and then merged with the ASCII keys.
+    if (asciiEnd != entries.end()) {
+        const auto half = asciiEnd + (entries.end() - asciiEnd) / 2;
+        if (twoCores && entries.end() - asciiEnd >= static_cast<ptrdiff_t>(ParallelThreshold)) {
+            secondCore->Run([&] { std::sort(asciiEnd, half, less(FCollator)); },
+                            [&] { std::sort(half, entries.end(), less(second)); });
+            std::inplace_merge(asciiEnd, half, entries.end(), less(FCollator));
+        } else {
+            std::sort(asciiEnd, entries.end(), less(FCollator));
         }
-        return collator.Compare(FPending.Key(a), FPending.Key(b));
-    };
-    auto less = [&](const TNameCollator& collator) {
-        return [&](uint32_t a, uint32_t b) { return compare(collator, a, b) < 0; };
-    };
-    // Where a key compares equal to the one before it in key order, its class goes on.
-    std::vector<uint8_t> goesOn(keyCount, 0);
-    auto markClasses = [&](const TNameCollator& collator, uint32_t begin, uint32_t end) {
-        for (uint32_t i = std::max(begin, 1u); i < end; ++i)
-            goesOn[i] = compare(collator, keys[i - 1], keys[i]) == 0 ? 1 : 0;
-    };
-    if (keyCount < ParallelThreshold || !FTwoCores) {
-        prepare(FCollator, 0, keyCount);
-        std::sort(keys.begin(), keys.end(), less(FCollator));
-        markClasses(FCollator, 0, keyCount);
-    } else {
-        // Two halves sorted on two threads, each with a collator of its own, then merged; the
-        // classes are told apart on both threads again.
-        const uint32_t middle = keyCount / 2;
-        const auto half = keys.begin() + middle;
-        const TNameCollator second(FCollator);
-        RunOnBothCores(
-            [&] {
-                prepare(FCollator, 0, middle);
-                std::sort(keys.begin(), half, less(FCollator));
-            },
-            [&] {
-                prepare(second, middle, keyCount);
-                std::sort(half, keys.end(), less(second));
-            });
-        std::inplace_merge(keys.begin(), half, keys.end(), less(FCollator));
-        RunOnBothCores([&] { markClasses(FCollator, 0, middle); },
-                       [&] { markClasses(second, middle, keyCount); });
+        std::inplace_merge(entries.begin(), asciiEnd, entries.end(), less(FCollator));
     }
 
+    // Where a key compares equal to the one before it in key order, its class goes on.
+    auto markClasses = [&](const TNameCollator& collator, uint32_t begin, uint32_t end) {
+        for (uint32_t i = std::max(begin, 1u); i < end; ++i)
+            entries[i].GoesOn = CompareEntries(collator, entries[i - 1], entries[i]) == 0;
+    };
+    onBoth([&] { markClasses(FCollator, 0, middle); },
+           [&] { markClasses(second, middle, keyCount); });
+
+    keys.resize(keyCount);
     classStarts.clear();
-    for (uint32_t i = 0; i < keyCount; ++i)
-        if (goesOn[i] == 0)
+    for (uint32_t i = 0; i < keyCount; ++i) {
+        keys[i] = entries[i].Key;
+        if (!entries[i].GoesOn)
             classStarts.push_back(i);
+    }
     classStarts.push_back(keyCount);
 }
 
@@ -272,6 +316,10 @@ void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t f
 
 void TGroupBuilder::FindSharedClasses(std::vector<TSharedClass>& shared,
                                       std::vector<uint32_t>& members) const {
+    std::vector<uint32_t> keys;
+    std::vector<uint32_t> classStarts;
+    SortKeys(keys, classStarts);
+
     const uint32_t fileCount = FPending.Count();
     const uint32_t keyCount = FPending.KeyCount();
     std::vector<uint32_t> keyStart(keyCount + 1, 0);
@@ -279,10 +327,6 @@ void TGroupBuilder::FindSharedClasses(std::vector<TSharedClass>& shared,
         ++keyStart[FPending.KeyId(f) + 1];
     for (uint32_t k = 0; k < keyCount; ++k)
         keyStart[k + 1] += keyStart[k];
-
-    std::vector<uint32_t> keys;
-    std::vector<uint32_t> classStarts;
-    SortKeys(keys, classStarts);
 
     // The files of each key, found last first (a counting sort by key).
     std::vector<uint32_t> byKey(fileCount);
@@ -314,6 +358,9 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     FTotal = FPending.Count();
     if (FTotal == 0 || Stopped())
         return result;
+    // No step has more items than there are files.
+    if (FTwoCores && FTotal >= ParallelThreshold)
+        FSecondCore = std::make_unique<TSecondCore>();
 
     // Only files whose class holds another file need their status, and only those classes are
     // grouped. The pending list keeps only those files, which keeps their order.
@@ -340,16 +387,17 @@ std::deque<TResultRow> TGroupBuilder::Build() {
 
     const uint32_t statCount = FPending.Count();
     FStatuses.assign(statCount, TStatus());
-    if (statCount < ParallelThreshold || !FTwoCores) {
+    if (TSecondCore* const secondCore = SecondCoreFor(statCount); secondCore == nullptr) {
         ReadStatuses(0, statCount);
     } else {
         const uint32_t middle = statCount / 2;
-        RunOnBothCores([&] { ReadStatuses(0, middle); }, [&] { ReadStatuses(middle, statCount); });
+        secondCore->Run([&] { ReadStatuses(0, middle); }, [&] { ReadStatuses(middle, statCount); });
     }
 
     TGrouping first;
     first.OnJoin = FOnJoin;
-    if (members.size() < ParallelThreshold || !FTwoCores) {
+    TSecondCore* const secondCore = SecondCoreFor(members.size());
+    if (secondCore == nullptr) {
         GroupClasses(shared, members, 0, shared.size(), first);
         return std::move(first.Rows);
     }
@@ -363,8 +411,8 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     TGrouping second;
     second.OnJoin = [&held](int32_t left) { held.push_back(left); };
     bool firstDone = false;
-    RunOnBothCores([&] { firstDone = GroupClasses(shared, members, 0, middle, first); },
-                   [&] { GroupClasses(shared, members, middle, shared.size(), second); });
+    secondCore->Run([&] { firstDone = GroupClasses(shared, members, 0, middle, first); },
+                    [&] { GroupClasses(shared, members, middle, shared.size(), second); });
     if (!firstDone)
         return std::move(first.Rows); // stopped: the groups built so far are the first run's
     for (const int32_t left : held) {

@@ -3,10 +3,12 @@
 #include "FileInfoList.h"
 #include "NameCollator.h"
 #include "PendingFiles.h"
+#include "SecondCore.h"
 
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // Groups the collected files. The files are taken in key order (the list's collation; among
@@ -52,6 +54,16 @@ class TGroupBuilder {
         uint32_t Position;
     };
 
+    // A distinct key in the sort, with the ranks of its first characters when it is ASCII and
+    // the collation's table is in use.
+    struct TSortEntry {
+        TNameCollator::TAsciiPrefix Prefix;
+        uint32_t Key = 0;
+        bool Ascii = false;
+        bool GoesOn = false; // the key compares equal to the one before it in key order
+    };
+    int CompareEntries(const TNameCollator& collator, const TSortEntry& a,
+                       const TSortEntry& b) const;
     // Sorts the distinct keys and returns them with the positions where each run of keys that
     // the collation holds equal (a class) begins, ending with the number of keys.
     void SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>& classStarts) const;
@@ -85,6 +97,10 @@ class TGroupBuilder {
     void GroupClass(const uint32_t* files, uint32_t count, uint32_t firstPosition,
                     TGrouping& grouping) const;
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
+    // The second core for a step of this many items, or null when one core does it.
+    TSecondCore* SecondCoreFor(size_t items) const {
+        return items >= ParallelThreshold ? FSecondCore.get() : nullptr;
+    }
 
     TPendingFiles& FPending;
     const TNameCollator& FCollator;
@@ -95,4 +111,8 @@ class TGroupBuilder {
     uint32_t FTotal = 0; // the files the walk collected
 
     std::vector<TStatus> FStatuses; // one per file the pending list kept
+    // Below this many items one thread does a step; above it a second thread takes half, when
+    // the process may use a second CPU.
+    static constexpr size_t ParallelThreshold = 20000;
+    std::unique_ptr<TSecondCore> FSecondCore; // kept for the grouping's steps on two cores
 };

@@ -33,6 +33,9 @@ class TNameCollator {
         bool operator<(const TAsciiPrefix& other) const {
             return High != other.High ? High < other.High : Low < other.Low;
         }
+        // Whether the text has fewer weighed characters than a prefix holds: two such texts
+        // with equal prefixes compare equal.
+        bool HoldsWholeText() const { return (Low & 0xFF) == 0; }
     };
     bool AsciiPrefix(std::string_view text, TAsciiPrefix& prefix) const;
     // Compare for two texts that AsciiPrefix accepted.

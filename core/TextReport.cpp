@@ -1,11 +1,12 @@
 #include "TextReport.h"
 
-#include "BothCores.h"
 #include "FileTimes.h"
 #include "ScanWorkers.h"
+#include "SecondCore.h"
 
 #include <charconv>
 #include <climits>
+#include <optional>
 
 namespace {
 
@@ -65,20 +66,23 @@ void WriteTextReport(TTextFileWriter& out, int32_t filesRead, double elapsedTime
     size_t copies = 0;
     for (const TResultRow& row : rows)
         copies += static_cast<size_t>(row.Count());
-    const bool parallel = copies >= ParallelCopies && ScanWorkers() > 1;
+    std::optional<TSecondCore> secondCore;
+    if (copies >= ParallelCopies && ScanWorkers() > 1)
+        secondCore.emplace();
     // Formatting the dates costs most; two blocks at a time are formatted side by side and
     // written in their order, so the text in memory stays small.
     std::string first, second;
     for (size_t begin = 0; begin < rows.size();) {
         const size_t middle = BlockEnd(rows, begin);
-        const size_t end = parallel ? BlockEnd(rows, middle) : middle;
+        const size_t end = secondCore ? BlockEnd(rows, middle) : middle;
         first.clear();
         second.clear();
         if (end == middle) {
             AppendRowLines(rows, begin, middle, formats, appendName, first);
         } else {
-            RunOnBothCores([&] { AppendRowLines(rows, begin, middle, formats, appendName, first); },
-                           [&] { AppendRowLines(rows, middle, end, formats, appendName, second); });
+            secondCore->Run(
+                [&] { AppendRowLines(rows, begin, middle, formats, appendName, first); },
+                [&] { AppendRowLines(rows, middle, end, formats, appendName, second); });
         }
         out.Write(first);
         out.Write(second);

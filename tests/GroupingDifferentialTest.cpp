@@ -701,12 +701,19 @@ TEST(GroupingDifferentialTest, KeysFoundAcrossTheGrowthOfTheKeyTable) {
 // Above a certain size the engine sorts the keys and reads the sizes and times on two threads.
 // Every name here has a twin in another directory: with case ignored the twins share a key
 // (12500 keys, 25000 files to read), with case kept every key is distinct (25000 keys) and the
-// twins, where only the case differs, stand in one class of equal keys.
+// twins, where only the case differs, stand in one class of equal keys. Beside them lie 25000
+// single files whose keys are not ASCII: "ﬁle00001.txt", spelt with a ligature that the
+// collation holds equal to "fi", stands in the class of "file00001.txt", and "ﬂat00001.txt" in
+// a class of its own; where they are placed counts in the files left to check.
 TEST(GroupingDifferentialTest, LargeScansGroupAsTheLiteralAlgorithm) {
     TTestTree tree;
     std::mt19937 rng(7);
     for (int i = 0; i < 12500; ++i) {
         const std::string number = std::to_string(100000 + i).substr(1) + ".txt";
+        tree.File(std::string(i % 2 == 0 ? "c" : "d") + "/\xEF\xAC\x81le" + number,
+                  static_cast<int64_t>(rng() % 2));
+        tree.File(std::string(i % 2 == 0 ? "d" : "c") + "/\xEF\xAC\x82at" + number,
+                  static_cast<int64_t>(rng() % 2));
         const bool blank = i % 10 == 0; // "File_00000.txt" and "FILE 00000.txt"
         tree.File("a/" + std::string(i % 3 == 0 ? "File_" : "file") + number,
                   static_cast<int64_t>(rng() % 2));
