@@ -187,6 +187,10 @@ void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
     int dirFd = -1;
     uint32_t openDir = UINT32_MAX;
     struct stat status {};
+    // Files installed or copied together share their time: the local time of a second is worked
+    // out once for a run of them, sparing the lock that every conversion to local time takes.
+    time_t dosSecond = 0;
+    uint32_t dosTime = DosDateTimeFromUnix(dosSecond);
     for (uint32_t i = begin; i < end; ++i) {
         if (Stopped())
             break;
@@ -211,7 +215,11 @@ void TGroupBuilder::ReadStatuses(uint32_t begin, uint32_t end) {
             continue; // vanished since the walk, or no regular file any more
         TStatus& result = FStatuses[i];
         result.Size = status.st_size;
-        result.Time = DosDateTimeFromUnix(status.st_mtim.tv_sec);
+        if (status.st_mtim.tv_sec != dosSecond) {
+            dosSecond = status.st_mtim.tv_sec;
+            dosTime = DosDateTimeFromUnix(dosSecond);
+        }
+        result.Time = dosTime;
         result.LastWriteTime = LastWriteTimeFromUnix(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
         result.Device = status.st_dev;
         result.Inode = status.st_ino;
