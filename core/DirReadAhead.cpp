@@ -6,7 +6,7 @@
 
 namespace {
 // Listings made and not taken, at most, and their bytes.
-constexpr size_t MaxListed = 4096;
+constexpr size_t MaxListed = 16384;
 constexpr size_t MaxListedBytes = size_t{16} << 20;
 
 size_t BytesOf(const TDirListing& listing) {

@@ -22,6 +22,9 @@ void TPendingFiles::Clear() {
 void TPendingFiles::EndCollecting() {
     FKeySlots.clear();
     FKeySlots.shrink_to_fit();
+    // The walk is over: what the heaps kept of the listings and batches freed during it goes
+    // back to the system before the grouping needs memory of its own.
+    malloc_trim(0);
 }
 
 void TPendingFiles::KeepOnly(const std::vector<uint32_t>& files) {
