@@ -706,13 +706,15 @@ TEST(GroupingDifferentialTest, KeysFoundAcrossTheGrowthOfTheKeyTable) {
 // collation holds equal to "fi", stands in the class of "file00001.txt", and "ﬂat00001.txt" in
 // a class of its own; where they are placed counts in the files left to check.
 TEST(GroupingDifferentialTest, LargeScansGroupAsTheLiteralAlgorithm) {
+    const std::string LigatureFi = "\xEF\xAC\x81";
+    const std::string LigatureFl = "\xEF\xAC\x82";
     TTestTree tree;
     std::mt19937 rng(7);
     for (int i = 0; i < 12500; ++i) {
         const std::string number = std::to_string(100000 + i).substr(1) + ".txt";
-        tree.File(std::string(i % 2 == 0 ? "c" : "d") + "/\xEF\xAC\x81le" + number,
+        tree.File(std::string(i % 2 == 0 ? "c/" : "d/") + LigatureFi + "le" + number,
                   static_cast<int64_t>(rng() % 2));
-        tree.File(std::string(i % 2 == 0 ? "d" : "c") + "/\xEF\xAC\x82at" + number,
+        tree.File(std::string(i % 2 == 0 ? "d/" : "c/") + LigatureFl + "at" + number,
                   static_cast<int64_t>(rng() % 2));
         const bool blank = i % 10 == 0; // "File_00000.txt" and "FILE 00000.txt"
         tree.File("a/" + std::string(i % 3 == 0 ? "File_" : "file") + number,
