@@ -32,11 +32,12 @@ const QEvent::Type MessageEvent = static_cast<QEvent::Type>(QEvent::registerEven
 TScanBridge::TScanBridge(QObject* parent) : QObject(parent) {}
 
 void TScanBridge::ScanMessage(uint32_t message, int32_t first, int32_t second) {
-    {
-        std::lock_guard<std::mutex> lock(FMutex);
-        if (FClosing)
-            return;
-        FInFlight = true;
+    // In flight before closing is looked at, while Close sets closing before it looks at what is
+    // in flight: one of the two sees the other.
+    FInFlight.store(true);
+    if (FClosing.load()) {
+        FInFlight.store(false);
+        return;
     }
     FMessage = message;
     FFirst = first;
@@ -50,10 +51,15 @@ void TScanBridge::ScanMessage(uint32_t message, int32_t first, int32_t second) {
     const auto until = TClock::now() + ScanSpin;
     while (!FHandled.load() && TClock::now() < until)
         Relax();
-    std::unique_lock<std::mutex> lock(FMutex);
-    FWake.wait(lock, [this] { return FHandled.load(); });
-    FInFlight = false;
-    FWake.notify_all();
+    if (!FHandled.load()) {
+        // Asleep is set before handled is looked at, while Complete sets handled before it looks
+        // at asleep: either this thread sees the message handled or the GUI thread wakes it.
+        std::unique_lock<std::mutex> lock(FMutex);
+        FScanAsleep.store(true);
+        FWake.wait(lock, [this] { return FHandled.load(); });
+        FScanAsleep.store(false);
+    }
+    FInFlight.store(false);
 }
 
 bool TScanBridge::HandlePending(bool runHandler) {
@@ -67,9 +73,11 @@ bool TScanBridge::HandlePending(bool runHandler) {
 }
 
 void TScanBridge::Complete() {
-    std::lock_guard<std::mutex> lock(FMutex);
     FHandled.store(true);
-    FWake.notify_all();
+    if (FScanAsleep.load()) {
+        std::lock_guard<std::mutex> lock(FMutex);
+        FWake.notify_all();
+    }
 }
 
 void TScanBridge::PostWakeUp() {
@@ -90,11 +98,7 @@ void TScanBridge::customEvent(QEvent* event) {
     // Cleared before the GUI thread looks for a message: a message published before this point
     // that found the flag set is handled below.
     FWakeUpPosted.exchange(false);
-    bool closing = false;
-    {
-        std::lock_guard<std::mutex> lock(FMutex);
-        closing = FClosing;
-    }
+    const bool closing = FClosing.load();
     HandlePending(!closing);
     while (!closing && TClock::now() < burstEnd) {
         const auto until = TClock::now() + GuiSpin;
@@ -110,12 +114,10 @@ void TScanBridge::customEvent(QEvent* event) {
 }
 
 void TScanBridge::Close() {
-    std::unique_lock<std::mutex> lock(FMutex);
-    FClosing = true;
-    while (FInFlight) {
-        lock.unlock();
+    FClosing.store(true);
+    while (FInFlight.load()) {
         HandlePending(false);
-        lock.lock();
-        FWake.wait_for(lock, std::chrono::milliseconds(5), [this] { return !FInFlight; });
+        std::unique_lock<std::mutex> lock(FMutex);
+        FWake.wait_for(lock, std::chrono::milliseconds(5), [this] { return !FInFlight.load(); });
     }
 }

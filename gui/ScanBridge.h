@@ -54,8 +54,10 @@ class TScanBridge : public QObject, public TScanListener {
     std::atomic<bool> FGuiWaiting{false};   // the GUI thread is looking for the next message
     std::atomic<bool> FWakeUpPosted{false}; // a wake-up event waits in the GUI thread's queue
 
-    std::mutex FMutex;
+    std::atomic<bool> FScanAsleep{false}; // the scan thread waits on FWake for the handler
+    std::atomic<bool> FClosing{false};    // messages are dropped from now on
+    std::atomic<bool> FInFlight{false};   // the scan thread is inside ScanMessage
+
+    std::mutex FMutex; // guards the sleep on FWake against a lost wake-up
     std::condition_variable FWake;
-    bool FClosing = false;
-    bool FInFlight = false;
 };
