@@ -15,7 +15,7 @@ size_t BytesOf(const TDirListing& listing) {
 // Listings the walk is done with, kept for the thread to list into, at most, and the bytes of
 // each.
 constexpr size_t MaxSpare = 64;
-constexpr size_t MaxSpareBytes = size_t{256} << 10;
+constexpr size_t MaxSpareBytes = size_t{32} << 10;
 // Levels the thread lists below the directory it began at, at most; the walk lists deeper ones.
 constexpr size_t MaxLevels = 16;
 constexpr int DirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -48,7 +48,11 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 TDirReadAhead::TDirReadAhead(const std::atomic<bool>& stopRequested, TMayOpen mayOpen,
                              TMayList mayList)
     : FStopRequested(stopRequested), FMayOpen(std::move(mayOpen)), FMayList(std::move(mayList)),
-      FThread([this] { Run(); }) {}
+      FThread([this] { Run(); }) {
+    // A listing given back never fails for want of room; the thread runs already.
+    const std::lock_guard<std::mutex> lock(FMutex);
+    FSpare.reserve(MaxSpare);
+}
 
 TDirReadAhead::~TDirReadAhead() {
     {

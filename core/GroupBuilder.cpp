@@ -118,21 +118,6 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
     const uint32_t middle = keyCount / 2;
     onBoth([&] { prepare(FCollator, 0, middle); }, [&] { prepare(second, middle, keyCount); });
 
-    // The ASCII keys first, on two cores split at a prefix: every key before the split sorts
-    // before every key after it, so the two runs need no merging.
-    const auto asciiEnd = std::partition(entries.begin(), entries.end(),
-                                         [](const TSortEntry& entry) { return entry.Ascii; });
-    auto split = entries.begin();
-    if (twoCores && asciiEnd - entries.begin() >= static_cast<ptrdiff_t>(ParallelThreshold)) {
-        std::vector<TNameCollator::TAsciiPrefix> sample;
-        const auto step = (asciiEnd - entries.begin()) / 1024 + 1;
-        for (auto entry = entries.begin(); entry < asciiEnd; entry += step)
-            sample.push_back(entry->Prefix);
-        std::nth_element(sample.begin(), sample.begin() + sample.size() / 2, sample.end());
-        const TNameCollator::TAsciiPrefix pivot = sample[sample.size() / 2];
-        split = std::partition(entries.begin(), asciiEnd,
-                               [&](const TSortEntry& entry) { return entry.Prefix < pivot; });
-    }
     auto asciiLess = [this](const TNameCollator& collator) {
         return [this, &collator](const TSortEntry& a, const TSortEntry& b) {
             if (a.Prefix.High != b.Prefix.High)
@@ -143,6 +128,22 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
                    collator.CompareKnownAscii(FPending.Key(a.Key), FPending.Key(b.Key)) < 0;
         };
     };
+    // The ASCII keys first, on two cores split at the middle one of a sample: every key before
+    // the split sorts before every key after it, so the two runs need no merging.
+    const auto asciiEnd = std::partition(entries.begin(), entries.end(),
+                                         [](const TSortEntry& entry) { return entry.Ascii; });
+    const auto asciiCount = static_cast<size_t>(asciiEnd - entries.begin());
+    auto split = entries.begin();
+    if (twoCores && asciiCount >= ParallelThreshold) {
+        std::vector<TSortEntry> sample;
+        for (size_t i = 0; i < asciiCount; i += asciiCount / 1024 + 1)
+            sample.push_back(entries[i]);
+        const auto pivot = sample.begin() + static_cast<ptrdiff_t>(sample.size() / 2);
+        const auto before = asciiLess(FCollator);
+        std::nth_element(sample.begin(), pivot, sample.end(), before);
+        split = std::partition(entries.begin(), asciiEnd,
+                               [&](const TSortEntry& entry) { return before(entry, *pivot); });
+    }
     onBoth([&] { std::sort(entries.begin(), split, asciiLess(FCollator)); },
            [&] { std::sort(split, asciiEnd, asciiLess(second)); });
 

@@ -114,6 +114,8 @@ void TScanBridge::customEvent(QEvent* event) {
 }
 
 void TScanBridge::Close() {
+    // The scan thread does not touch the bridge after it clears in flight, so it cannot wake this
+    // thread then: the wait below looks again every few milliseconds.
     FClosing.store(true);
     while (FInFlight.load()) {
         HandlePending(false);

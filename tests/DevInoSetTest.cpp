@@ -16,6 +16,11 @@ TEST(DevInoSetTest, KeepsEveryIdentityOnceThroughItsGrowth) {
             ASSERT_FALSE(set.Insert({dev, ino})) << dev << " " << ino;
     EXPECT_TRUE(set.Insert({2, 0}));
     EXPECT_TRUE(set.Insert({0, 5000}));
+    // Inodes a power of two apart, as at the start of each group of a file system.
+    for (ino_t ino = 8192; ino <= 8192 * 4000; ino += 8192)
+        ASSERT_TRUE(set.Insert({3, ino})) << ino;
+    for (ino_t ino = 8192; ino <= 8192 * 4000; ino += 8192)
+        ASSERT_FALSE(set.Insert({3, ino})) << ino;
 }
 
 } // namespace
