@@ -3,9 +3,10 @@
 #include <chrono>
 
 namespace {
-// How long the thread lets messages gather before it sends them: short enough that progress
-// shows at once, long enough that it is seldom woken.
-constexpr auto GatherTime = std::chrono::milliseconds(2);
+// How long the thread lets messages gather before it sends them: about half a frame of a
+// display, so that progress shows at once, and long enough that the window, which each run of
+// messages keeps busy for a moment after its last one, is seldom held.
+constexpr auto GatherTime = std::chrono::milliseconds(8);
 } // namespace
 
 TProgressRelay::TProgressRelay(const std::atomic<bool>& stopRequested,
