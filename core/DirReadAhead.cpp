@@ -1,5 +1,7 @@
 #include "DirReadAhead.h"
 
+#include "SpinStep.h"
+
 #include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
@@ -28,9 +30,7 @@ std::unique_lock<std::mutex> LockBriefly(std::mutex& mutex) {
     for (int i = 0; i < LockTries; ++i) {
         if (mutex.try_lock())
             return std::unique_lock<std::mutex>(mutex, std::adopt_lock);
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
+        SpinStep();
     }
     return std::unique_lock<std::mutex>(mutex);
 }

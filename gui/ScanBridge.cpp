@@ -1,10 +1,11 @@
 #include "ScanBridge.h"
 
+#include "SpinStep.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <chrono>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -15,15 +16,6 @@ using TClock = std::chrono::steady_clock;
 constexpr auto ScanSpin = std::chrono::microseconds(200);
 constexpr auto GuiSpin = std::chrono::microseconds(200);
 constexpr auto GuiBurst = std::chrono::milliseconds(8);
-
-// One step of a spin: a hint to the processor, not a system call.
-inline void Relax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#else
-    std::this_thread::yield();
-#endif
-}
 
 const QEvent::Type MessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -50,7 +42,7 @@ void TScanBridge::ScanMessage(uint32_t message, int32_t first, int32_t second) {
 
     const auto until = TClock::now() + ScanSpin;
     while (!FHandled.load() && TClock::now() < until)
-        Relax();
+        SpinStep();
     if (!FHandled.load()) {
         // Asleep is set before handled is looked at, while Complete sets handled before it looks
         // at asleep: either this thread sees the message handled or the GUI thread wakes it.
@@ -103,7 +95,7 @@ void TScanBridge::customEvent(QEvent* event) {
     while (!closing && TClock::now() < burstEnd) {
         const auto until = TClock::now() + GuiSpin;
         while (!FPublished.load() && TClock::now() < until)
-            Relax();
+            SpinStep();
         if (!HandlePending(true))
             break;
     }
