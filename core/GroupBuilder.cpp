@@ -70,15 +70,21 @@ TGroupBuilder::TGroupBuilder(TPendingFiles& pending, const TNameCollator& collat
     : FPending(pending), FCollator(collator), FCompareMode(compareMode),
       FStopRequested(stopRequested), FOnJoin(std::move(onJoin)), FTwoCores(ScanWorkers() > 1) {}
 
+int TGroupBuilder::CompareAscii(const TNameCollator& collator, const TSortEntry& a,
+                                const TSortEntry& b) const {
+    if (a.Prefix.High != b.Prefix.High)
+        return a.Prefix.High < b.Prefix.High ? -1 : 1;
+    if (a.Prefix.Low != b.Prefix.Low)
+        return a.Prefix.Low < b.Prefix.Low ? -1 : 1;
+    if (a.Prefix.HoldsWholeText())
+        return 0;
+    return collator.CompareKnownAscii(FPending.Key(a.Key), FPending.Key(b.Key));
+}
+
 int TGroupBuilder::CompareEntries(const TNameCollator& collator, const TSortEntry& a,
                                   const TSortEntry& b) const {
-    if (a.Ascii && b.Ascii) {
-        if (!(a.Prefix == b.Prefix))
-            return a.Prefix < b.Prefix ? -1 : 1;
-        if (a.Prefix.HoldsWholeText())
-            return 0;
-        return collator.CompareKnownAscii(FPending.Key(a.Key), FPending.Key(b.Key));
-    }
+    if (a.Ascii && b.Ascii)
+        return CompareAscii(collator, a, b);
     return collator.Compare(FPending.Key(a.Key), FPending.Key(b.Key));
 }
 
@@ -120,12 +126,7 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
 
     auto asciiLess = [this](const TNameCollator& collator) {
         return [this, &collator](const TSortEntry& a, const TSortEntry& b) {
-            if (a.Prefix.High != b.Prefix.High)
-                return a.Prefix.High < b.Prefix.High;
-            if (a.Prefix.Low != b.Prefix.Low)
-                return a.Prefix.Low < b.Prefix.Low;
-            return !a.Prefix.HoldsWholeText() &&
-                   collator.CompareKnownAscii(FPending.Key(a.Key), FPending.Key(b.Key)) < 0;
+            return CompareAscii(collator, a, b) < 0;
         };
     };
     // The ASCII keys first, on two cores split at the middle one of a sample: every key before

@@ -62,6 +62,8 @@ class TGroupBuilder {
         bool Ascii = false;
         bool GoesOn = false; // the key compares equal to the one before it in key order
     };
+    // Compares two ASCII keys by their ranks, looking at the texts only when the prefixes tie.
+    int CompareAscii(const TNameCollator& collator, const TSortEntry& a, const TSortEntry& b) const;
     int CompareEntries(const TNameCollator& collator, const TSortEntry& a,
                        const TSortEntry& b) const;
     // Sorts the distinct keys and returns them with the positions where each run of keys that

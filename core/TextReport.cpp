@@ -5,7 +5,7 @@
 #include "SecondCore.h"
 
 #include <charconv>
-#include <climits>
+#include <cstdint>
 #include <optional>
 
 namespace {
