@@ -9,9 +9,8 @@ namespace {
 constexpr auto GatherTime = std::chrono::milliseconds(8);
 } // namespace
 
-TProgressRelay::TProgressRelay(const std::atomic<bool>& stopRequested,
-                               std::function<void(int32_t, int32_t)> send)
-    : FStopRequested(stopRequested), FSend(std::move(send)), FThread([this] { Run(); }) {}
+TProgressRelay::TProgressRelay(const std::atomic<bool>& stopRequested, TScanListener& listener)
+    : FStopRequested(stopRequested), FListener(listener), FThread([this] { Run(); }) {}
 
 TProgressRelay::~TProgressRelay() {
     End();
@@ -29,7 +28,7 @@ void TProgressRelay::End() {
 
 void TProgressRelay::Post(int32_t files, int32_t directories) {
     std::lock_guard<std::mutex> lock(FMutex);
-    FPosted.push_back({files, directories});
+    FPosted.push_back({WM_SCAN_PROGRESS, files, directories});
 }
 
 void TProgressRelay::Finish() {
@@ -44,7 +43,10 @@ void TProgressRelay::Finish() {
 }
 
 void TProgressRelay::Run() {
-    std::vector<TMessage> sending;
+    std::vector<TScanMessage> sending;
+    const std::function<bool()> goOn = [this] {
+        return !FStopRequested.load(std::memory_order_relaxed) && !FEnded;
+    };
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(FMutex);
@@ -53,14 +55,12 @@ void TProgressRelay::Run() {
                 return;
             sending.swap(FPosted);
         }
-        for (const TMessage& message : sending) {
-            if (FStopRequested.load(std::memory_order_relaxed) || FEnded || FFailure)
-                break;
-            try {
-                FSend(message.Files, message.Directories);
-            } catch (...) {
-                FFailure = std::current_exception();
-            }
+        // What follows a failed message is dropped.
+        try {
+            if (!FFailure && goOn())
+                FListener.ScanMessages(sending.data(), sending.size(), goOn);
+        } catch (...) {
+            FFailure = std::current_exception();
         }
         sending.clear();
     }

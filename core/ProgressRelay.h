@@ -1,10 +1,11 @@
 #pragma once
 
+#include "ScanMessages.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,12 +13,12 @@
 // Sends a walk's progress messages from a thread of its own, in the order and with the values
 // the walk posts them, so that the walk goes on reading while a listener handles one: a window's
 // handler may first have to be woken on a processor that the walk's threads keep busy. The
-// thread takes what was posted every few milliseconds and sends it in one run. Once the scan is
-// to stop, the messages not sent yet are dropped, as the walk sends none then.
+// thread takes what was posted every few milliseconds and sends it to the listener as one run
+// (ScanMessages). Once the scan is to stop, the messages not sent yet are dropped, as the walk
+// sends none then.
 class TProgressRelay {
   public:
-    TProgressRelay(const std::atomic<bool>& stopRequested,
-                   std::function<void(int32_t files, int32_t directories)> send);
+    TProgressRelay(const std::atomic<bool>& stopRequested, TScanListener& listener);
     // Ends the thread; what it had not sent yet is dropped.
     ~TProgressRelay();
     TProgressRelay(const TProgressRelay&) = delete;
@@ -30,21 +31,16 @@ class TProgressRelay {
     void Finish();
 
   private:
-    struct TMessage {
-        int32_t Files;
-        int32_t Directories;
-    };
-
     void Run();
     void End();
 
     const std::atomic<bool>& FStopRequested;
-    std::function<void(int32_t, int32_t)> FSend;
+    TScanListener& FListener;
     std::mutex FMutex;
     std::condition_variable FChanged;
-    std::vector<TMessage> FPosted; // not taken by the thread yet
+    std::vector<TScanMessage> FPosted; // not taken by the thread yet
     bool FFinishing = false;
     std::atomic<bool> FEnded{false}; // also ends a run of messages being sent
-    std::exception_ptr FFailure;
-    std::thread FThread; // last: it starts once everything above is ready
+    std::exception_ptr FFailure;     // the relay's thread only
+    std::thread FThread;             // last: it starts once everything above is ready
 };

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // The scan thread's messages, numbered as private window messages from WM_USER on.
 inline constexpr uint32_t WM_USER = 0x400;
@@ -10,6 +12,13 @@ inline constexpr uint32_t WM_SCAN_PROGRESS = WM_USER + 1;
 inline constexpr uint32_t WM_SCAN_CHECK = WM_USER + 2;
 // The scan has ended, stopped or not: files read (0 after a stop during the walk), 0.
 inline constexpr uint32_t WM_SCAN_DONE = WM_USER + 3;
+
+// One scan message with its two parameters.
+struct TScanMessage {
+    uint32_t Message;
+    int32_t First;
+    int32_t Second;
+};
 
 // Receives the scan messages, one at a time and in order, on the scan thread; with a second CPU
 // the walk's WM_SCAN_PROGRESS messages come from a thread beside it instead (the walk goes on
@@ -21,4 +30,15 @@ class TScanListener {
   public:
     virtual ~TScanListener() = default;
     virtual void ScanMessage(uint32_t message, int32_t first, int32_t second) = 0;
+    // A run of messages that were all ready when it was sent, as the progress relay sends them:
+    // each is handled as ScanMessage would, in order, and only while goOn() holds when its turn
+    // comes. A listener on another thread can hand the whole run over at once.
+    virtual void ScanMessages(const TScanMessage* messages, size_t count,
+                              const std::function<bool()>& goOn);
 };
+
+inline void TScanListener::ScanMessages(const TScanMessage* messages, size_t count,
+                                        const std::function<bool()>& goOn) {
+    for (size_t i = 0; i < count && goOn(); ++i)
+        ScanMessage(messages[i].Message, messages[i].First, messages[i].Second);
+}

@@ -135,7 +135,6 @@ int32_t TScanThread::RunScan() {
     TPendingFiles pending;
     FResultList.Clear();
 
-    auto progress = [this](int32_t files, int32_t dirs) { Send(WM_SCAN_PROGRESS, files, dirs); };
     auto walk = [&](TWalkSink& sink) {
         std::vector<TWildcardMask> masks(FMasks.begin(), FMasks.end());
         TDirWalker walker(std::move(masks), FExcludeDirs, FStopRequested, sink);
@@ -150,7 +149,7 @@ int32_t TScanThread::RunScan() {
     if (ScanWorkers() > 1) {
         // The name keys are built and the progress messages sent beside the walk, which then
         // only reads directories.
-        TProgressRelay relay(FStopRequested, progress);
+        TProgressRelay relay(FStopRequested, FListener);
         TKeyPipeline pipeline(FNameKeys, pending, [&relay](int32_t files, int32_t directories) {
             relay.Post(files, directories);
         });
@@ -158,7 +157,9 @@ int32_t TScanThread::RunScan() {
         pipeline.Finish();
         relay.Finish();
     } else {
-        TCollector collector(FNameKeys, pending, progress);
+        TCollector collector(FNameKeys, pending, [this](int32_t files, int32_t directories) {
+            Send(WM_SCAN_PROGRESS, files, directories);
+        });
         walk(collector);
     }
 

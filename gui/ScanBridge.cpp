@@ -24,6 +24,18 @@ const QEvent::Type MessageEvent = static_cast<QEvent::Type>(QEvent::registerEven
 TScanBridge::TScanBridge(QObject* parent) : QObject(parent) {}
 
 void TScanBridge::ScanMessage(uint32_t message, int32_t first, int32_t second) {
+    const TScanMessage one{message, first, second};
+    Deliver(&one, 1, nullptr);
+}
+
+void TScanBridge::ScanMessages(const TScanMessage* messages, size_t count,
+                               const std::function<bool()>& goOn) {
+    if (count > 0)
+        Deliver(messages, count, &goOn);
+}
+
+void TScanBridge::Deliver(const TScanMessage* messages, size_t count,
+                          const std::function<bool()>* goOn) {
     // In flight before closing is looked at, while Close sets closing before it looks at what is
     // in flight: one of the two sees the other.
     FInFlight.store(true);
@@ -31,9 +43,9 @@ void TScanBridge::ScanMessage(uint32_t message, int32_t first, int32_t second) {
         FInFlight.store(false);
         return;
     }
-    FMessage = message;
-    FFirst = first;
-    FSecond = second;
+    FMessages = messages;
+    FCount = count;
+    FGoOn = goOn;
     FHandled.store(false);
     FPublished.store(true);
     // Unless the GUI thread is already looking for it, the message needs an event to wake it.
@@ -58,8 +70,12 @@ bool TScanBridge::HandlePending(bool runHandler) {
     bool expected = true;
     if (!FPublished.compare_exchange_strong(expected, false))
         return false;
-    if (runHandler)
-        emit Message(FMessage, FFirst, FSecond);
+    // A handler may close the bridge or stop the scan, which drops the rest of the run.
+    for (size_t i = 0; runHandler && i < FCount; ++i) {
+        if (FClosing.load() || (FGoOn != nullptr && !(*FGoOn)()))
+            break;
+        emit Message(FMessages[i].Message, FMessages[i].First, FMessages[i].Second);
+    }
     Complete();
     return true;
 }

@@ -9,7 +9,8 @@
 
 // Carries the scan thread's messages to the GUI thread. The scan thread waits in each message
 // until the GUI thread has run the handler (the Message signal), as the scan's synchronous
-// messages require.
+// messages require. A run of messages is handed over as a whole, and the GUI thread runs the
+// handler for each in turn.
 //
 // A scan sends tens of thousands of messages a second, and waking a sleeping thread twice per
 // message would cost more than the scan itself. So a message wakes the GUI thread with an event,
@@ -24,6 +25,8 @@ class TScanBridge : public QObject, public TScanListener {
 
     // Scan thread.
     void ScanMessage(uint32_t message, int32_t first, int32_t second) override;
+    void ScanMessages(const TScanMessage* messages, size_t count,
+                      const std::function<bool()>& goOn) override;
 
     // GUI thread, before the scan thread is stopped and joined: from now on messages are
     // dropped, and a message the scan thread waits in is completed (without its handler) so
@@ -37,7 +40,9 @@ class TScanBridge : public QObject, public TScanListener {
     void customEvent(QEvent* event) override;
 
   private:
-    // Runs the handler of the published message if no one has claimed it yet.
+    // Publishes the run of messages and waits until the GUI thread has handled it.
+    void Deliver(const TScanMessage* messages, size_t count, const std::function<bool()>* goOn);
+    // Runs the handlers of the published run if no one has claimed it yet.
     bool HandlePending(bool runHandler);
     void Complete();
     // Either thread: posts the event that wakes the GUI thread, unless one is already on its
@@ -45,18 +50,19 @@ class TScanBridge : public QObject, public TScanListener {
     // order of their posts is one that the flags below establish.
     void PostWakeUp();
 
-    // The message being delivered; written by the scan thread before FPublished is set.
-    uint32_t FMessage = 0;
-    int32_t FFirst = 0;
-    int32_t FSecond = 0;
-    std::atomic<bool> FPublished{false};    // a message waits for the GUI thread
+    // The run being delivered, with what is asked before each of its messages (null: nothing);
+    // written by the scan thread before FPublished is set.
+    const TScanMessage* FMessages = nullptr;
+    size_t FCount = 0;
+    const std::function<bool()>* FGoOn = nullptr;
+    std::atomic<bool> FPublished{false};    // a run waits for the GUI thread
     std::atomic<bool> FHandled{false};      // its handler has run
     std::atomic<bool> FGuiWaiting{false};   // the GUI thread is looking for the next message
     std::atomic<bool> FWakeUpPosted{false}; // a wake-up event waits in the GUI thread's queue
 
     std::atomic<bool> FScanAsleep{false}; // the scan thread waits on FWake for the handler
     std::atomic<bool> FClosing{false};    // messages are dropped from now on
-    std::atomic<bool> FInFlight{false};   // the scan thread is inside ScanMessage
+    std::atomic<bool> FInFlight{false};   // the scan thread is inside a delivery
 
     std::mutex FMutex; // guards the sleep on FWake against a lost wake-up
     std::condition_variable FWake;

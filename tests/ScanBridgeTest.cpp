@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -74,6 +75,39 @@ TEST(ScanBridgeTest, HandsEachMessageOverBeforeTheSenderGoesOn) {
     EXPECT_EQ(handled, Messages);
     EXPECT_EQ(outOfOrder, 0);
     EXPECT_EQ(notHandledOnReturn, 0);
+}
+
+TEST(ScanBridgeTest, HandsARunOverInOrderAndDropsWhatFollowsAStop) {
+    TScanBridge bridge;
+    std::vector<int32_t> handled; // the GUI thread's; read by the sender only after a hand-over
+    std::atomic<bool> stop{false};
+    QObject::connect(&bridge, &TScanBridge::Message, &bridge,
+                     [&](uint32_t, int32_t first, int32_t) {
+                         handled.push_back(first);
+                         if (first == 30)
+                             stop = true; // as a Stop clicked in the handler's window would
+                     });
+    const std::function<bool()> goOn = [&] { return !stop.load(); };
+    std::vector<TScanMessage> run;
+    for (int32_t i = 0; i < 100; ++i)
+        run.push_back({WM_SCAN_PROGRESS, i, 0});
+    std::atomic<bool> senderDone{false};
+    size_t handledOnReturn = 0;
+    std::thread sender([&] {
+        bridge.ScanMessages(run.data(), 20, goOn);
+        handledOnReturn = handled.size();
+        bridge.ScanMessages(run.data() + 20, 80, goOn);
+        senderDone = true;
+    });
+    const bool ended = RunUntil([&] { return senderDone.load(); }, 120s);
+    if (!ended)
+        bridge.Close();
+    sender.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(handledOnReturn, 20u);
+    ASSERT_EQ(handled.size(), 31u);
+    for (int32_t i = 0; i <= 30; ++i)
+        EXPECT_EQ(handled[i], i);
 }
 
 TEST(ScanBridgeTest, CarriesAScanToItsEnd) {
