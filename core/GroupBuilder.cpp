@@ -6,6 +6,7 @@
 #include "SecondCore.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <fcntl.h>
 #include <optional>
@@ -66,9 +67,9 @@ int OpenDirectory(const std::string& path) {
 
 TGroupBuilder::TGroupBuilder(TPendingFiles& pending, const TNameCollator& collator,
                              int32_t compareMode, const std::atomic<bool>& stopRequested,
-                             std::function<void(int32_t)> onJoin)
+                             TScanListener& listener)
     : FPending(pending), FCollator(collator), FCompareMode(compareMode),
-      FStopRequested(stopRequested), FOnJoin(std::move(onJoin)), FTwoCores(ScanWorkers() > 1) {}
+      FStopRequested(stopRequested), FListener(listener), FTwoCores(ScanWorkers() > 1) {}
 
 int TGroupBuilder::CompareAscii(const TNameCollator& collator, const TSortEntry& a,
                                 const TSortEntry& b) const {
@@ -405,7 +406,7 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     }
 
     TGrouping first;
-    first.OnJoin = FOnJoin;
+    first.OnJoin = [this](int32_t left) { FListener.ScanMessage(WM_SCAN_CHECK, left, 0); };
     TSecondCore* const secondCore = SecondCoreFor(members.size());
     if (secondCore == nullptr) {
         GroupClasses(shared, members, 0, shared.size(), first);
@@ -425,10 +426,15 @@ std::deque<TResultRow> TGroupBuilder::Build() {
                     [&] { GroupClasses(shared, members, middle, shared.size(), second); });
     if (!firstDone)
         return std::move(first.Rows); // stopped: the groups built so far are the first run's
-    for (const int32_t left : held) {
-        if (Stopped())
-            break;
-        FOnJoin(left);
+    // They are all ready, so they go as runs, which a listener on another thread takes over at
+    // once.
+    const std::function<bool()> goOn = [this] { return !Stopped(); };
+    std::array<TScanMessage, 1024> run;
+    for (size_t begin = 0; begin < held.size() && goOn(); begin += run.size()) {
+        const size_t count = std::min(run.size(), held.size() - begin);
+        for (size_t i = 0; i < count; ++i)
+            run[i] = {WM_SCAN_CHECK, held[begin + i], 0};
+        FListener.ScanMessages(run.data(), count, goOn);
     }
     for (TResultRow& row : second.Rows)
         first.Rows.push_back(std::move(row));

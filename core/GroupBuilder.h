@@ -3,6 +3,7 @@
 #include "FileInfoList.h"
 #include "NameCollator.h"
 #include "PendingFiles.h"
+#include "ScanMessages.h"
 #include "SecondCore.h"
 
 #include <atomic>
@@ -25,9 +26,10 @@
 // beside the groups.
 class TGroupBuilder {
   public:
-    // onJoin receives the number of files left to check each time a file joins a group.
+    // The listener receives WM_SCAN_CHECK with the number of files left to check each time a
+    // file joins a group.
     TGroupBuilder(TPendingFiles& pending, const TNameCollator& collator, int32_t compareMode,
-                  const std::atomic<bool>& stopRequested, std::function<void(int32_t)> onJoin);
+                  const std::atomic<bool>& stopRequested, TScanListener& listener);
 
     // The groups in list order; when a stop ends the grouping early, the groups built so far.
     // A failure on either thread (no memory) is raised here, after both threads have ended.
@@ -108,7 +110,7 @@ class TGroupBuilder {
     const TNameCollator& FCollator;
     int32_t FCompareMode;
     const std::atomic<bool>& FStopRequested;
-    std::function<void(int32_t)> FOnJoin;
+    TScanListener& FListener;
     bool FTwoCores;      // whether the process may use a second CPU, asked once per grouping
     uint32_t FTotal = 0; // the files the walk collected
 

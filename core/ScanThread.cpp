@@ -170,7 +170,7 @@ int32_t TScanThread::RunScan() {
     if (FaultHook != nullptr)
         FaultHook(TScanStep::Grouping);
     TGroupBuilder builder(pending, FResultList.Collator(), FOptions.CompareMode, FStopRequested,
-                          [this](int32_t left) { Send(WM_SCAN_CHECK, left, 0); });
+                          FListener);
     FResultList.AdoptSorted(builder.Build());
     Send(WM_SCAN_CHECK, 0, 0);
     return filesRead;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -336,6 +337,22 @@ TEST(ScanThreadTest, AStopDuringAGroupingSharedByTwoCoresKeepsOnlyTheGroupsBuilt
     ASSERT_LT(kept.size(), full.size() / 2);
     EXPECT_EQ(kept,
               TStrings(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(kept.size())));
+
+    // A stop while the second run's messages are sent, after both runs have grouped: the groups
+    // stay, and no message of a join follows the one in which the stop came.
+    joins = 0;
+    scan.Listener.OnMessage = [&](const TRecordedMessage& message) {
+        if (message.Message == WM_SCAN_CHECK && message.First != 0 && ++joins == Names - 100)
+            scan.Thread.StopScan();
+    };
+    const size_t earlier = scan.Listener.Messages().size();
+    ASSERT_TRUE(scan.Run(Options(tree.Root())));
+    EXPECT_EQ(scan.Result(tree), full);
+    const std::vector<TRecordedMessage> messages = scan.Listener.Messages();
+    const auto sentJoins = std::count_if(
+        messages.begin() + static_cast<std::ptrdiff_t>(earlier), messages.end(),
+        [](const TRecordedMessage& m) { return m.Message == WM_SCAN_CHECK && m.First != 0; });
+    EXPECT_EQ(sentJoins, Names - 100);
 }
 
 TEST(ScanThreadTest, StopWhileReadingSizesAndTimesEndsWithoutGroups) {
