@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times the window against the command line on the same scans, in one run: from Start to the
-# rows shown (window_bench) and the whole twinseek-cli run, median of 3 after a warm-up each,
-# then the sorting of 100,000 rows by every column.
+# rows shown (window_bench) and the whole twinseek-cli run, median of 5 rounds that run the two
+# in turn after a warm-up each; then the sorting of 100,000 rows by every column.
 #
 # usage: bench/window.sh [BUILD_DIR] [ROOTS...]   (default: build, the 1,000,000-file tree, /usr)
 set -euo pipefail
@@ -24,14 +24,16 @@ median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 printf '%-45s %10s %10s %7s\n' root "cli s" "window s" ratio
 for root in "${roots[@]}"; do
     [[ -d $root ]] || { echo "window.sh: no directory $root" >&2; continue; }
+    # One warm-up each, then rounds that take the two in turn, so that both see the same load.
     "$cli" --scan "$root" --report /dev/null
-    cli_times=$(for _ in 1 2 3; do
-        /usr/bin/time -f '%e' "$cli" --scan "$root" --report /dev/null 2>&1 >/dev/null | tail -1
-    done | median)
     "$window" "$root" >/dev/null 2>&1
-    window_times=$(for _ in 1 2 3; do
-        "$window" "$root" 2>/dev/null | awk '/^window-scan/ {print $3}'
-    done | median)
+    : >"$work/cli" && : >"$work/window"
+    for _ in 1 2 3 4 5; do
+        /usr/bin/time -f '%e' "$cli" --scan "$root" --report /dev/null 2>&1 >/dev/null | tail -1 >>"$work/cli"
+        "$window" "$root" 2>/dev/null | awk '/^window-scan/ {print $3}' >>"$work/window"
+    done
+    cli_times=$(median <"$work/cli")
+    window_times=$(median <"$work/window")
     printf '%-45s %10s %10s %7.2f\n' "$root" "$cli_times" "$window_times" \
         "$(echo "$window_times / $cli_times" | bc -l)"
 done
