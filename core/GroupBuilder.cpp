@@ -89,8 +89,8 @@ int TGroupBuilder::CompareEntries(const TNameCollator& collator, const TSortEntr
     return collator.Compare(FPending.Key(a.Key), FPending.Key(b.Key));
 }
 
-void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
-                             std::vector<uint32_t>& classStarts) const {
+void TGroupBuilder::SortKeys(TLargeVector<uint32_t>& keys,
+                             TLargeVector<uint32_t>& classStarts) const {
     const uint32_t keyCount = FPending.KeyCount();
     TSecondCore* const secondCore = SecondCoreFor(keyCount);
     const bool twoCores = secondCore != nullptr;
@@ -115,7 +115,7 @@ void TGroupBuilder::SortKeys(std::vector<uint32_t>& keys,
 
     // The keys are sorted where they stand in memory, each with the character ranks that settle
     // most comparisons of ASCII keys without looking at the texts.
-    std::vector<TSortEntry> entries(keyCount);
+    TLargeVector<TSortEntry> entries(keyCount);
     auto prepare = [&](const TNameCollator& collator, uint32_t begin, uint32_t end) {
         for (uint32_t k = begin; k < end; ++k) {
             entries[k].Key = k;
@@ -325,24 +325,24 @@ void TGroupBuilder::GroupClass(const uint32_t* files, uint32_t count, uint32_t f
                 {std::string(FPending.Key(present[firsts[g]].KeyId)), std::move(groups[g])});
 }
 
-void TGroupBuilder::FindSharedClasses(std::vector<TSharedClass>& shared,
-                                      std::vector<uint32_t>& members) const {
-    std::vector<uint32_t> keys;
-    std::vector<uint32_t> classStarts;
+void TGroupBuilder::FindSharedClasses(TLargeVector<TSharedClass>& shared,
+                                      TLargeVector<uint32_t>& members) const {
+    TLargeVector<uint32_t> keys;
+    TLargeVector<uint32_t> classStarts;
     SortKeys(keys, classStarts);
 
     const uint32_t fileCount = FPending.Count();
     const uint32_t keyCount = FPending.KeyCount();
-    std::vector<uint32_t> keyStart(keyCount + 1, 0);
+    TLargeVector<uint32_t> keyStart(keyCount + 1, 0);
     for (uint32_t f = 0; f < fileCount; ++f)
         ++keyStart[FPending.KeyId(f) + 1];
     for (uint32_t k = 0; k < keyCount; ++k)
         keyStart[k + 1] += keyStart[k];
 
     // The files of each key, found last first (a counting sort by key).
-    std::vector<uint32_t> byKey(fileCount);
+    TLargeVector<uint32_t> byKey(fileCount);
     {
-        std::vector<uint32_t> fill(keyStart.begin(), keyStart.end() - 1);
+        TLargeVector<uint32_t> fill(keyStart.begin(), keyStart.end() - 1);
         for (uint32_t f = fileCount; f-- > 0;)
             byKey[fill[FPending.KeyId(f)]++] = f;
     }
@@ -375,15 +375,15 @@ std::deque<TResultRow> TGroupBuilder::Build() {
 
     // Only files whose class holds another file need their status, and only those classes are
     // grouped. The pending list keeps only those files, which keeps their order.
-    std::vector<TSharedClass> shared;
-    std::vector<uint32_t> members;
+    TLargeVector<TSharedClass> shared;
+    TLargeVector<uint32_t> members;
     FindSharedClasses(shared, members);
     {
         // The files kept, in their order, and the number each member gets among them.
-        std::vector<uint32_t> number(FTotal, 0);
+        TLargeVector<uint32_t> number(FTotal, 0);
         for (const uint32_t file : members)
             number[file] = 1;
-        std::vector<uint32_t> kept;
+        TLargeVector<uint32_t> kept;
         kept.reserve(members.size());
         for (uint32_t file = 0; file < FTotal; ++file) {
             if (number[file] != 0) {
@@ -441,8 +441,8 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     return std::move(first.Rows);
 }
 
-bool TGroupBuilder::GroupClasses(const std::vector<TSharedClass>& shared,
-                                 const std::vector<uint32_t>& members, size_t begin, size_t end,
+bool TGroupBuilder::GroupClasses(const TLargeVector<TSharedClass>& shared,
+                                 const TLargeVector<uint32_t>& members, size_t begin, size_t end,
                                  TGrouping& grouping) const {
     for (size_t c = begin; c < end; ++c) {
         if (Stopped())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileInfoList.h"
+#include "LargeBlocks.h"
 #include "NameCollator.h"
 #include "PendingFiles.h"
 #include "ScanMessages.h"
@@ -70,10 +71,11 @@ class TGroupBuilder {
                        const TSortEntry& b) const;
     // Sorts the distinct keys and returns them with the positions where each run of keys that
     // the collation holds equal (a class) begins, ending with the number of keys.
-    void SortKeys(std::vector<uint32_t>& keys, std::vector<uint32_t>& classStarts) const;
+    void SortKeys(TLargeVector<uint32_t>& keys, TLargeVector<uint32_t>& classStarts) const;
     // Finds the classes that hold more than one file, and their files (one class after another,
     // each found last first) in members.
-    void FindSharedClasses(std::vector<TSharedClass>& shared, std::vector<uint32_t>& members) const;
+    void FindSharedClasses(TLargeVector<TSharedClass>& shared,
+                           TLargeVector<uint32_t>& members) const;
     void ReadStatuses(uint32_t begin, uint32_t end);
     const TStatus* StatusOf(uint32_t file) const {
         return FStatuses[file].Present ? &FStatuses[file] : nullptr;
@@ -96,8 +98,9 @@ class TGroupBuilder {
     };
 
     // Groups the shared classes [begin, end); false when a stop cut it short.
-    bool GroupClasses(const std::vector<TSharedClass>& shared, const std::vector<uint32_t>& members,
-                      size_t begin, size_t end, TGrouping& grouping) const;
+    bool GroupClasses(const TLargeVector<TSharedClass>& shared,
+                      const TLargeVector<uint32_t>& members, size_t begin, size_t end,
+                      TGrouping& grouping) const;
     void GroupClass(const uint32_t* files, uint32_t count, uint32_t firstPosition,
                     TGrouping& grouping) const;
     bool Stopped() const { return FStopRequested.load(std::memory_order_relaxed); }
@@ -114,7 +117,7 @@ class TGroupBuilder {
     bool FTwoCores;      // whether the process may use a second CPU, asked once per grouping
     uint32_t FTotal = 0; // the files the walk collected
 
-    std::vector<TStatus> FStatuses; // one per file the pending list kept
+    TLargeVector<TStatus> FStatuses; // one per file the pending list kept
     // Below this many items one thread does a step; above it a second thread takes half, when
     // the process may use a second CPU.
     static constexpr size_t ParallelThreshold = 20000;

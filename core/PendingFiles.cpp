@@ -27,7 +27,7 @@ void TPendingFiles::EndCollecting() {
     malloc_trim(0);
 }
 
-void TPendingFiles::KeepOnly(const std::vector<uint32_t>& files) {
+void TPendingFiles::KeepOnly(const TLargeVector<uint32_t>& files) {
     {
         // The old lists end with this block, before their memory is handed back below.
         const TBlocks blocks = std::move(FBlocks);
@@ -41,8 +41,8 @@ void TPendingFiles::KeepOnly(const std::vector<uint32_t>& files) {
         FDirs.clear();
         FDirIds.clear();
         FBlockUsed = 0;
-        std::vector<uint32_t> newKeyIds(oldKeys.size(), UINT32_MAX);
-        std::vector<uint32_t> newDirs(oldDirs.size(), UINT32_MAX);
+        TLargeVector<uint32_t> newKeyIds(oldKeys.size(), UINT32_MAX);
+        TLargeVector<uint32_t> newDirs(oldDirs.size(), UINT32_MAX);
         for (const uint32_t index : files) {
             const TFile& file = oldFiles[index];
             // The paths are copied as well: left where the walk's thread put them, they would
@@ -72,7 +72,8 @@ uint32_t TPendingFiles::Store(std::string_view text) {
     if (FBlocks.empty() || FBlockUsed + text.size() > BlockSize) {
         if (FBlocks.size() >= (size_t{1} << (32 - BlockBits)))
             throw std::length_error("Too many file names for one scan");
-        FBlocks.emplace_back(new char[BlockSize]); // no need to clear what is written before read
+        // No need to clear what is written before it is read.
+        FBlocks.emplace_back(static_cast<char*>(AllocateLarge(BlockSize)));
         FBlockUsed = 0;
     }
     char* target = FBlocks.back().get() + FBlockUsed;
@@ -132,7 +133,7 @@ uint32_t TPendingFiles::FindOrAddKey(std::string_view key, uint32_t hash, bool k
 }
 
 void TPendingFiles::GrowKeySlots() {
-    std::vector<uint64_t> slots(FKeySlots.size() * 2, 0);
+    TLargeVector<uint64_t> slots(FKeySlots.size() * 2, 0);
     const size_t mask = slots.size() - 1;
     for (const uint64_t entry : FKeySlots) {
         if (entry == 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileInfoRec.h"
+#include "LargeBlocks.h"
 
 #include <cstdint>
 #include <deque>
@@ -38,7 +39,7 @@ class TPendingFiles {
     // that order, with their names and keys moved together into fresh blocks; their keys and
     // directories are numbered anew in the order the kept files first use them. Everything else
     // is released.
-    void KeepOnly(const std::vector<uint32_t>& files);
+    void KeepOnly(const TLargeVector<uint32_t>& files);
 
     uint32_t Count() const { return static_cast<uint32_t>(FFiles.size()); }
     std::string_view Name(uint32_t file) const {
@@ -58,9 +59,9 @@ class TPendingFiles {
     }
 
   private:
-    // Texts are stored in blocks of 1 MiB and referred to by block number and offset, which
-    // keeps a file's entry at 16 bytes.
-    static constexpr unsigned BlockBits = 20;
+    // Texts are stored in blocks of 2 MiB (a huge page, see LargeBlocks.h) and referred to by
+    // block number and offset, which keeps a file's entry at 16 bytes.
+    static constexpr unsigned BlockBits = 21;
     static constexpr size_t BlockSize = size_t{1} << BlockBits;
     static constexpr size_t MaxTextLength = 0xffff;
 
@@ -79,7 +80,10 @@ class TPendingFiles {
         uint32_t Length;
     };
 
-    using TBlocks = std::vector<std::unique_ptr<char[]>>;
+    struct TBlockFree {
+        void operator()(char* block) const noexcept { FreeLarge(block, BlockSize); }
+    };
+    using TBlocks = std::vector<std::unique_ptr<char[], TBlockFree>>;
 
     static std::string_view Text(const TBlocks& blocks, uint32_t ref, uint32_t length) {
         return {blocks[ref >> BlockBits].get() + (ref & (BlockSize - 1)), length};
@@ -100,5 +104,5 @@ class TPendingFiles {
     std::deque<TKey> FKeys;
     // Open addressing: the key's hash in the high half and its id + 1 in the low half, or 0 for
     // a free slot; the hash spares most visits to the key itself.
-    std::vector<uint64_t> FKeySlots;
+    TLargeVector<uint64_t> FKeySlots;
 };

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+// Memory for a scan's large tables and text blocks. A block of a huge page or more is mapped on
+// its own, on huge-page boundaries, and the system is asked to back it with huge pages: a scan
+// fills tens of megabytes, and every small page costs a fault when it is first touched, which
+// on a virtual machine can take microseconds. Where the system has no huge pages the request is
+// ignored and the block works all the same. Smaller blocks come from the heap.
+void* AllocateLarge(size_t bytes);
+void FreeLarge(void* block, size_t bytes) noexcept;
+
+template <class T> class TLargeAllocator {
+  public:
+    using value_type = T;
+
+    TLargeAllocator() = default;
+    template <class U> TLargeAllocator(const TLargeAllocator<U>& /*other*/) noexcept {}
+
+    T* allocate(size_t count) {
+        if (count > SIZE_MAX / sizeof(T))
+            throw std::bad_array_new_length();
+        return static_cast<T*>(AllocateLarge(count * sizeof(T)));
+    }
+    void deallocate(T* block, size_t count) noexcept { FreeLarge(block, count * sizeof(T)); }
+
+    template <class U> bool operator==(const TLargeAllocator<U>& /*other*/) const noexcept {
+        return true;
+    }
+};
+
+template <class T> using TLargeVector = std::vector<T, TLargeAllocator<T>>;
