@@ -31,8 +31,8 @@ void TPendingFiles::KeepOnly(const TLargeVector<uint32_t>& files) {
     {
         // The old lists end with this block, before their memory is handed back below.
         const TBlocks blocks = std::move(FBlocks);
-        const std::deque<TFile> oldFiles = std::move(FFiles);
-        const std::deque<TKey> oldKeys = std::move(FKeys);
+        const TSegmentedList<TFile> oldFiles = std::move(FFiles);
+        const TSegmentedList<TKey> oldKeys = std::move(FKeys);
         const std::vector<TDirRef> oldDirs = std::move(FDirs);
         const std::vector<TDirId> oldDirIds = std::move(FDirIds);
         FBlocks.clear();

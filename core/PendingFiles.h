@@ -2,9 +2,9 @@
 
 #include "FileInfoRec.h"
 #include "LargeBlocks.h"
+#include "SegmentedList.h"
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -100,8 +100,8 @@ class TPendingFiles {
     size_t FBlockUsed = 0;
     std::vector<TDirRef> FDirs;
     std::vector<TDirId> FDirIds; // parallel to FDirs
-    std::deque<TFile> FFiles;
-    std::deque<TKey> FKeys;
+    TSegmentedList<TFile> FFiles;
+    TSegmentedList<TKey> FKeys;
     // Open addressing: the key's hash in the high half and its id + 1 in the low half, or 0 for
     // a free slot; the hash spares most visits to the key itself.
     TLargeVector<uint64_t> FKeySlots;
