@@ -29,7 +29,7 @@ size_t RoundUp(size_t value, size_t step) {
 
 } // namespace
 
-void* AllocateLarge(size_t bytes) {
+void* AllocateLarge(size_t bytes, bool hugePages) {
     const size_t hugePage = HugePageSize();
     if (hugePage == 0 || bytes < hugePage)
         return ::operator new(bytes);
@@ -51,7 +51,8 @@ void* AllocateLarge(size_t bytes) {
     if (start + mappedSize > end)
         munmap(reinterpret_cast<void*>(end), start + mappedSize - end);
     void* const block = reinterpret_cast<void*>(begin);
-    madvise(block, size, MADV_HUGEPAGE); // a request only: small pages serve as well
+    if (hugePages)
+        madvise(block, size, MADV_HUGEPAGE); // a request only: small pages serve as well
     return block;
 }
 

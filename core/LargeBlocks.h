@@ -10,7 +10,10 @@
 // fills tens of megabytes, and every small page costs a fault when it is first touched, which
 // on a virtual machine can take microseconds. Where the system has no huge pages the request is
 // ignored and the block works all the same. Smaller blocks come from the heap.
-void* AllocateLarge(size_t bytes);
+//
+// A list that fills its blocks one after the other takes its first one in small pages
+// (hugePages false), so that a small scan holds only the pages it has touched.
+void* AllocateLarge(size_t bytes, bool hugePages = true);
 void FreeLarge(void* block, size_t bytes) noexcept;
 
 template <class T> class TLargeAllocator {

@@ -73,7 +73,7 @@ uint32_t TPendingFiles::Store(std::string_view text) {
         if (FBlocks.size() >= (size_t{1} << (32 - BlockBits)))
             throw std::length_error("Too many file names for one scan");
         // No need to clear what is written before it is read.
-        FBlocks.emplace_back(static_cast<char*>(AllocateLarge(BlockSize)));
+        FBlocks.emplace_back(static_cast<char*>(AllocateLarge(BlockSize, !FBlocks.empty())));
         FBlockUsed = 0;
     }
     char* target = FBlocks.back().get() + FBlockUsed;

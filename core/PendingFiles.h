@@ -59,7 +59,7 @@ class TPendingFiles {
     }
 
   private:
-    // Texts are stored in blocks of 2 MiB (a huge page, see LargeBlocks.h) and referred to by
+    // Texts are stored in blocks of 2 MiB (large blocks, see LargeBlocks.h) and referred to by
     // block number and offset, which keeps a file's entry at 16 bytes.
     static constexpr unsigned BlockBits = 21;
     static constexpr size_t BlockSize = size_t{1} << BlockBits;

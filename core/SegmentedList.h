@@ -9,8 +9,8 @@
 #include <vector>
 
 // A list that grows at its end and never moves what it holds, in segments of 2 MiB taken as
-// large blocks (huge pages where the system offers them): a deque whose nodes are large
-// enough that filling it with millions of entries costs few page faults.
+// large blocks (huge pages where the system offers them, from the second segment on): a deque
+// whose nodes are large enough that filling it with millions of entries costs few page faults.
 template <class T> class TSegmentedList {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
                   "entries are copied as bytes and never destroyed");
@@ -27,7 +27,8 @@ template <class T> class TSegmentedList {
 
     void push_back(const T& value) {
         if ((FSize & (PerSegment - 1)) == 0 && FSize / PerSegment == FSegments.size())
-            FSegments.emplace_back(static_cast<T*>(AllocateLarge(PerSegment * sizeof(T))));
+            FSegments.emplace_back(
+                static_cast<T*>(AllocateLarge(PerSegment * sizeof(T), !FSegments.empty())));
         FSegments[FSize / PerSegment][FSize & (PerSegment - 1)] = value;
         ++FSize;
     }

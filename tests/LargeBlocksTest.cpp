@@ -61,6 +61,13 @@ TEST(LargeBlocksTest, ALargeBlockStartsOnAHugePageAndAsksForHugePages) {
         << MappingFlags(block + bytes - 1);
     FreeLarge(block, bytes);
 
+    // The first block of a list that fills its blocks in turn asks for none.
+    char* const firstBlock = static_cast<char*>(AllocateLarge(bytes, false));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(firstBlock) % hugePage, 0u);
+    firstBlock[bytes - 1] = 1;
+    EXPECT_EQ(MappingFlags(firstBlock).find(" hg"), std::string::npos);
+    FreeLarge(firstBlock, bytes);
+
     // Below a huge page, a block comes from the heap, which asks for none.
     char* const smallBlock = static_cast<char*>(AllocateLarge(hugePage / 2));
     std::memset(smallBlock, 1, hugePage / 2);
