@@ -27,13 +27,14 @@ for root in "${roots[@]}"; do
     # One warm-up each, then rounds that take the two in turn, so that both see the same load.
     "$cli" --scan "$root" --report /dev/null
     "$window" "$root" >/dev/null 2>&1
-    : >"$work/cli" && : >"$work/window"
-    for _ in 1 2 3 4 5; do
-        /usr/bin/time -f '%e' "$cli" --scan "$root" --report /dev/null 2>&1 >/dev/null | tail -1 >>"$work/cli"
-        "$window" "$root" 2>/dev/null | awk '/^window-scan/ {print $3}' >>"$work/window"
+    : >"$work/times.cli" && : >"$work/times.window"
+    time_cli() { /usr/bin/time -f '%e' "$cli" --scan "$root" --report /dev/null 2>&1 >/dev/null | tail -1 >>"$work/times.cli"; }
+    time_window() { "$window" "$root" 2>/dev/null | awk '/^window-scan/ {print $3}' >>"$work/times.window"; }
+    for round in 1 2 3 4 5; do
+        if ((round % 2)); then time_cli; time_window; else time_window; time_cli; fi
     done
-    cli_times=$(median <"$work/cli")
-    window_times=$(median <"$work/window")
+    cli_times=$(median <"$work/times.cli")
+    window_times=$(median <"$work/times.window")
     printf '%-45s %10s %10s %7.2f\n' "$root" "$cli_times" "$window_times" \
         "$(echo "$window_times / $cli_times" | bc -l)"
 done

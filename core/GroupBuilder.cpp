@@ -429,7 +429,7 @@ std::deque<TResultRow> TGroupBuilder::Build() {
     // They are all ready, so they go as runs, which a listener on another thread takes over at
     // once.
     const std::function<bool()> goOn = [this] { return !Stopped(); };
-    std::array<TScanMessage, 1024> run;
+    std::array<TScanMessage, ScanRunLimit> run;
     for (size_t begin = 0; begin < held.size() && goOn(); begin += run.size()) {
         const size_t count = std::min(run.size(), held.size() - begin);
         for (size_t i = 0; i < count; ++i)

@@ -1,16 +1,33 @@
 #include "LargeBlocks.h"
 
 #include <cstdio>
+#include <cstring>
 #include <sys/mman.h>
 
 namespace {
 
+// Whether transparent huge pages are switched off altogether ("[never]").
+bool HugePagesOff() {
+    FILE* file = std::fopen("/sys/kernel/mm/transparent_hugepage/enabled", "re");
+    if (file == nullptr)
+        return true;
+    char line[128] = {};
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    return !read || std::strstr(line, "[never]") != nullptr;
+}
+
 // The size of a huge page that the system hands out on request, or 0 when it does not: read
 // once from the kernel. Sizes far beyond the common 2 MiB (as with 64 KiB base pages) would
 // waste more memory at the end of each block than the faults cost, so they count as none.
+//
+// A huge page is made when a block is first touched, and the kernel may first compact memory
+// for it; where that fails, the block gets small pages.
 size_t HugePageSize() {
     static const size_t size = [] {
         size_t found = 0;
+        if (HugePagesOff())
+            return found;
         if (FILE* file = std::fopen("/sys/kernel/mm/transparent_hugepage/hpage_pmd_size", "re")) {
             unsigned long long value = 0;
             if (std::fscanf(file, "%llu", &value) == 1 && value >= 4096 && value <= (4u << 20) &&

@@ -17,6 +17,8 @@ void* AllocateLarge(size_t bytes, bool hugePages = true);
 void FreeLarge(void* block, size_t bytes) noexcept;
 
 template <class T> class TLargeAllocator {
+    static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "blocks are aligned as new's");
+
   public:
     using value_type = T;
 
@@ -33,6 +35,14 @@ template <class T> class TLargeAllocator {
     template <class U> bool operator==(const TLargeAllocator<U>& /*other*/) const noexcept {
         return true;
     }
+    template <class U> bool operator!=(const TLargeAllocator<U>& /*other*/) const noexcept {
+        return false;
+    }
 };
 
 template <class T> using TLargeVector = std::vector<T, TLargeAllocator<T>>;
+
+// Frees a block of Bytes taken with AllocateLarge, for a std::unique_ptr.
+template <size_t Bytes> struct TLargeBlockFree {
+    void operator()(void* block) const noexcept { FreeLarge(block, Bytes); }
+};

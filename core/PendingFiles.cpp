@@ -69,9 +69,11 @@ void TPendingFiles::KeepOnly(const TLargeVector<uint32_t>& files) {
 }
 
 uint32_t TPendingFiles::Store(std::string_view text) {
-    if (FBlocks.empty() || FBlockUsed + text.size() > BlockSize) {
+    // A full block takes no more, not even an empty text, whose offset would not fit.
+    if (FBlocks.empty() || FBlockUsed + text.size() > BlockSize || FBlockUsed == BlockSize) {
         if (FBlocks.size() >= (size_t{1} << (32 - BlockBits)))
             throw std::length_error("Too many file names for one scan");
+        FBlocks.reserve(FBlocks.size() + 1); // the block below is not lost if this fails
         // No need to clear what is written before it is read.
         FBlocks.emplace_back(static_cast<char*>(AllocateLarge(BlockSize, !FBlocks.empty())));
         FBlockUsed = 0;

@@ -80,10 +80,7 @@ class TPendingFiles {
         uint32_t Length;
     };
 
-    struct TBlockFree {
-        void operator()(char* block) const noexcept { FreeLarge(block, BlockSize); }
-    };
-    using TBlocks = std::vector<std::unique_ptr<char[], TBlockFree>>;
+    using TBlocks = std::vector<std::unique_ptr<char[], TLargeBlockFree<BlockSize>>>;
 
     static std::string_view Text(const TBlocks& blocks, uint32_t ref, uint32_t length) {
         return {blocks[ref >> BlockBits].get() + (ref & (BlockSize - 1)), length};

@@ -1,5 +1,6 @@
 #include "ProgressRelay.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -57,8 +58,10 @@ void TProgressRelay::Run() {
         }
         // What follows a failed message is dropped.
         try {
-            if (!FFailure && goOn())
-                FListener.ScanMessages(sending.data(), sending.size(), goOn);
+            for (size_t begin = 0; begin < sending.size() && !FFailure && goOn();
+                 begin += ScanRunLimit)
+                FListener.ScanMessages(sending.data() + begin,
+                                       std::min(ScanRunLimit, sending.size() - begin), goOn);
         } catch (...) {
             FFailure = std::current_exception();
         }

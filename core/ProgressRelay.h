@@ -41,6 +41,6 @@ class TProgressRelay {
     std::vector<TScanMessage> FPosted; // not taken by the thread yet
     bool FFinishing = false;
     std::atomic<bool> FEnded{false}; // also ends a run of messages being sent
-    std::exception_ptr FFailure;     // the relay's thread only
+    std::exception_ptr FFailure;     // the relay's thread; Finish reads it once that has ended
     std::thread FThread;             // last: it starts once everything above is ready
 };

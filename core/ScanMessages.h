@@ -20,19 +20,24 @@ struct TScanMessage {
     int32_t Second;
 };
 
+// The most messages a run holds, so that a window's thread that handles one is soon back to its
+// other events.
+inline constexpr size_t ScanRunLimit = 512;
+
 // Receives the scan messages, one at a time and in order, on the scan thread; with a second CPU
 // the walk's WM_SCAN_PROGRESS messages come from a thread beside it instead (the walk goes on
 // meanwhile), all before the first WM_SCAN_CHECK. Delivery is synchronous: the sending thread
-// goes on only when ScanMessage has returned, so a listener that hands the message to another
-// thread must wait there until it has been handled. WM_SCAN_DONE is the moment to read the
-// result list.
+// goes on only when ScanMessage or ScanMessages has returned, so a listener that hands messages
+// to another thread must wait there until they have been handled; a run and its goOn are valid
+// only during the call. WM_SCAN_DONE is the moment to read the result list.
 class TScanListener {
   public:
     virtual ~TScanListener() = default;
     virtual void ScanMessage(uint32_t message, int32_t first, int32_t second) = 0;
-    // A run of messages that were all ready when it was sent, as the progress relay sends them:
-    // each is handled as ScanMessage would, in order, and only while goOn() holds when its turn
-    // comes. A listener on another thread can hand the whole run over at once.
+    // A run of at most ScanRunLimit messages that were all ready when it was sent (the walk's
+    // progress, the joins of the grouping's second core): each is handled as ScanMessage would,
+    // in order, and only while goOn() holds when its turn comes. A listener on another thread
+    // can hand the whole run over at once.
     virtual void ScanMessages(const TScanMessage* messages, size_t count,
                               const std::function<bool()>& goOn);
 };

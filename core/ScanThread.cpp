@@ -54,8 +54,8 @@ class TCollector : public TWalkSink {
 
 TScanThread::TScanThread(TScanListener& listener)
     : FListener(listener), FThread([this] { Execute(); }) {
-    // A scan's large blocks (the name blocks, the tables of files and keys) come straight from
-    // the system and go back to it when freed. Left to itself, glibc raises this threshold to
+    // A scan's large blocks that LargeBlocks.h does not map itself come straight from the
+    // system as well, and go back to it when freed. Left to itself, glibc raises this threshold to
     // the size of the first such block that is freed, carves the later ones from a thread's
     // heap, and a few small allocations beside them then keep their pages: how much memory a
     // scan holds would depend on which of its threads freed what first.

@@ -20,15 +20,19 @@ template <class T> class TSegmentedList {
     TSegmentedList(TSegmentedList&& other) noexcept
         : FSegments(std::move(other.FSegments)), FSize(std::exchange(other.FSize, 0)) {}
     TSegmentedList& operator=(TSegmentedList&& other) noexcept {
-        FSegments = std::move(other.FSegments);
-        FSize = std::exchange(other.FSize, 0);
+        if (this != &other) {
+            FSegments = std::move(other.FSegments);
+            FSize = std::exchange(other.FSize, 0);
+        }
         return *this;
     }
 
     void push_back(const T& value) {
-        if ((FSize & (PerSegment - 1)) == 0 && FSize / PerSegment == FSegments.size())
+        if ((FSize & (PerSegment - 1)) == 0) {
+            FSegments.reserve(FSegments.size() + 1); // the segment below is not lost if this fails
             FSegments.emplace_back(
-                static_cast<T*>(AllocateLarge(PerSegment * sizeof(T), !FSegments.empty())));
+                static_cast<T*>(AllocateLarge(SegmentBytes, !FSegments.empty())));
+        }
         FSegments[FSize / PerSegment][FSize & (PerSegment - 1)] = value;
         ++FSize;
     }
@@ -42,18 +46,11 @@ template <class T> class TSegmentedList {
     }
 
   private:
-    // The most entries that fit in 2 MiB, rounded down to a power of two.
-    static constexpr size_t PerSegment = [] {
-        size_t count = 1;
-        while (count * 2 * sizeof(T) <= (size_t{2} << 20))
-            count *= 2;
-        return count;
-    }();
+    static constexpr size_t SegmentBytes = size_t{2} << 20;
+    static constexpr size_t PerSegment = SegmentBytes / sizeof(T);
+    static_assert(PerSegment * sizeof(T) == SegmentBytes && (PerSegment & (PerSegment - 1)) == 0,
+                  "a segment holds a power of two of entries and fills its 2 MiB");
 
-    struct TSegmentFree {
-        void operator()(T* segment) const noexcept { FreeLarge(segment, PerSegment * sizeof(T)); }
-    };
-
-    std::vector<std::unique_ptr<T[], TSegmentFree>> FSegments;
+    std::vector<std::unique_ptr<T[], TLargeBlockFree<SegmentBytes>>> FSegments;
     size_t FSize = 0;
 };

@@ -70,9 +70,9 @@ bool TScanBridge::HandlePending(bool runHandler) {
     bool expected = true;
     if (!FPublished.compare_exchange_strong(expected, false))
         return false;
-    // A handler may close the bridge or stop the scan, which drops the rest of the run.
+    // A handler may stop the scan, which drops the rest of the run.
     for (size_t i = 0; runHandler && i < FCount; ++i) {
-        if (FClosing.load() || (FGoOn != nullptr && !(*FGoOn)()))
+        if (FGoOn != nullptr && !(*FGoOn)())
             break;
         emit Message(FMessages[i].Message, FMessages[i].First, FMessages[i].Second);
     }

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <string>
 
 namespace {
@@ -46,6 +48,8 @@ TEST(LargeBlocksTest, TablesKeepTheirContentsThroughGrowthWhateverTheirSize) {
     EXPECT_EQ(table.back(), 99u * 7);
     TLargeVector<char> small(10, 'x');
     EXPECT_EQ(std::string(small.begin(), small.end()), "xxxxxxxxxx");
+    // A size that cannot be rounded up to whole huge pages fails as an allocation does.
+    EXPECT_THROW(AllocateLarge(SIZE_MAX - 10), std::bad_alloc);
 }
 
 TEST(LargeBlocksTest, ALargeBlockStartsOnAHugePageAndAsksForHugePages) {
