@@ -6,7 +6,6 @@
 #include "SecondCore.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <fcntl.h>
 #include <optional>
@@ -418,9 +417,9 @@ std::deque<TResultRow> TGroupBuilder::Build() {
         std::lower_bound(shared.begin(), shared.end(), members.size() / 2,
                          [](const TSharedClass& c, size_t begin) { return c.Begin < begin; }) -
         shared.begin());
-    std::vector<int32_t> held;
+    std::vector<TScanMessage> held;
     TGrouping second;
-    second.OnJoin = [&held](int32_t left) { held.push_back(left); };
+    second.OnJoin = [&held](int32_t left) { held.push_back({WM_SCAN_CHECK, left, 0}); };
     bool firstDone = false;
     secondCore->Run([&] { firstDone = GroupClasses(shared, members, 0, middle, first); },
                     [&] { GroupClasses(shared, members, middle, shared.size(), second); });
@@ -428,14 +427,7 @@ std::deque<TResultRow> TGroupBuilder::Build() {
         return std::move(first.Rows); // stopped: the groups built so far are the first run's
     // They are all ready, so they go as runs, which a listener on another thread takes over at
     // once.
-    const std::function<bool()> goOn = [this] { return !Stopped(); };
-    std::array<TScanMessage, ScanRunLimit> run;
-    for (size_t begin = 0; begin < held.size() && goOn(); begin += run.size()) {
-        const size_t count = std::min(run.size(), held.size() - begin);
-        for (size_t i = 0; i < count; ++i)
-            run[i] = {WM_SCAN_CHECK, held[begin + i], 0};
-        FListener.ScanMessages(run.data(), count, goOn);
-    }
+    SendInRuns(FListener, held, [this] { return !Stopped(); });
     for (TResultRow& row : second.Rows)
         first.Rows.push_back(std::move(row));
     return std::move(first.Rows);

@@ -1,6 +1,5 @@
 #include "ProgressRelay.h"
 
-#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -58,10 +57,8 @@ void TProgressRelay::Run() {
         }
         // What follows a failed message is dropped.
         try {
-            for (size_t begin = 0; begin < sending.size() && !FFailure && goOn();
-                 begin += ScanRunLimit)
-                FListener.ScanMessages(sending.data() + begin,
-                                       std::min(ScanRunLimit, sending.size() - begin), goOn);
+            if (!FFailure)
+                SendInRuns(FListener, sending, goOn);
         } catch (...) {
             FFailure = std::current_exception();
         }

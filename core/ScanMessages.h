@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 // The scan thread's messages, numbered as private window messages from WM_USER on.
 inline constexpr uint32_t WM_USER = 0x400;
@@ -46,4 +48,12 @@ inline void TScanListener::ScanMessages(const TScanMessage* messages, size_t cou
                                         const std::function<bool()>& goOn) {
     for (size_t i = 0; i < count && goOn(); ++i)
         ScanMessage(messages[i].Message, messages[i].First, messages[i].Second);
+}
+
+// Sends messages that are all ready as runs of at most ScanRunLimit, while goOn() holds.
+inline void SendInRuns(TScanListener& listener, const std::vector<TScanMessage>& messages,
+                       const std::function<bool()>& goOn) {
+    for (size_t begin = 0; begin < messages.size() && goOn(); begin += ScanRunLimit)
+        listener.ScanMessages(messages.data() + begin,
+                              std::min(ScanRunLimit, messages.size() - begin), goOn);
 }
